@@ -1,0 +1,74 @@
+// TLZSS: the codec of the setup container's members.
+//
+// A member is a 36-byte MemberHeader followed by an LZSS token stream over a
+// 4096-byte ring (see member_header.h and docs/FORMAT.md). One object decodes
+// or encodes any number of members in turn through its two buffered streams.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+constexpr int RING_SIZE = 4096;
+constexpr int MAX_MATCH = 18;
+constexpr int MATCH_THRESHOLD = 2;
+constexpr int RING_START = RING_SIZE - MAX_MATCH;  // 4078
+constexpr int NIL = RING_SIZE;                     // no node in a search tree
+constexpr std::uint32_t MEMBER_MAGIC = 0x00137457;
+
+// Ring with 17 mirror bytes behind it, so that an 18-byte comparison that
+// starts anywhere in the ring is one straight run through the array.
+constexpr int RING_ARRAY_SIZE = RING_SIZE + MAX_MATCH - 1;  // 4113
+constexpr int LEFT_CHILD_SIZE = RING_SIZE + 1;              // 4097
+constexpr int RIGHT_CHILD_SIZE = RING_SIZE + 257;           // 4097 + 256 roots
+constexpr int PARENT_SIZE = RING_SIZE + 1;                  // entry NIL is scratch
+
+// Size of the buffer each stream gets from the stream library.
+constexpr int STREAM_BUFFER_SIZE = 32767;
+
+class TLZSS {
+ public:
+  explicit TLZSS(int progressEnabled);
+  ~TLZSS();
+  TLZSS(const TLZSS&) = delete;
+  TLZSS& operator=(const TLZSS&) = delete;
+
+  // Called once per decoded byte while ProgressEnabled is nonzero, after the
+  // byte went to the output; done counts the member's earlier bytes.
+  virtual void Progress(std::uint32_t done, std::uint32_t total);
+
+  // Open (or, with a null path, only close) the input or output stream.
+  // An offset other than -1 positions the new stream.
+  bool OpenInput(const char* path, std::int32_t offset);
+  bool OpenOutput(const char* path, std::int32_t offset);
+
+  // Decode one member from input's current position into output. Returns 1
+  // when the output's length equals the header's UnpackedSize. The input
+  // never moves beyond the member's PackedSize token bytes.
+  int Decode(FILE* input, FILE* output);
+
+  // Write one member made of the rest of input at output's current position.
+  int Encode(FILE* input, FILE* output);
+
+  // Encoder steps, public so that tests can hold them to the format.
+  int ReadByte(FILE* input);
+  void InitTree();
+  void InsertNode(int r);
+  void DeleteNode(int p);
+
+  std::uint8_t* RingBuffer;
+  std::int32_t MatchPosition;
+  std::int32_t MatchLength;
+  std::int32_t* LeftChild;
+  std::int32_t* RightChild;
+  std::int32_t* Parent;
+  std::uint32_t UnpackedSize;
+  std::uint32_t PackedSize;
+  std::uint32_t ConsumedCount;
+  std::uint32_t ProgressCount;
+  int ProgressEnabled;
+  FILE* InputStream;
+  FILE* OutputStream;
+
+ private:
+  bool HasArrays() const;
+};

@@ -1,0 +1,188 @@
+// Encoding one member: a greedy LZSS parse that finds, for every position,
+// the longest earlier match in one of 256 binary search trees (one per value
+// of a string's first byte) over the last 4096 bytes.
+#include <cstring>
+
+#include "file_time.h"
+#include "lzss.h"
+#include "member_header.h"
+#include "stream_position.h"
+
+int TLZSS::ReadByte(FILE* input) {
+  int c = std::getc(input);
+  if (c != EOF) ++UnpackedSize;
+  return c;
+}
+
+void TLZSS::InitTree() {
+  for (int i = RING_SIZE + 1; i < RIGHT_CHILD_SIZE; ++i) RightChild[i] = NIL;
+  for (int i = 0; i < RING_SIZE; ++i) Parent[i] = NIL;
+}
+
+void TLZSS::InsertNode(int r) {
+  const std::uint8_t* key = &RingBuffer[r];
+  int cmp = 1;
+  int p = RING_SIZE + 1 + key[0];
+  RightChild[r] = LeftChild[r] = NIL;
+  MatchLength = 0;
+  for (;;) {
+    if (cmp >= 0) {
+      if (RightChild[p] != NIL) {
+        p = RightChild[p];
+      } else {
+        RightChild[p] = r;
+        Parent[r] = p;
+        return;
+      }
+    } else {
+      if (LeftChild[p] != NIL) {
+        p = LeftChild[p];
+      } else {
+        LeftChild[p] = r;
+        Parent[r] = p;
+        return;
+      }
+    }
+    int i = 1;
+    for (; i < MAX_MATCH; ++i) {
+      cmp = key[i] - RingBuffer[p + i];
+      if (cmp != 0) break;
+    }
+    if (i > MatchLength) {
+      MatchPosition = p;
+      MatchLength = i;
+      if (i >= MAX_MATCH) break;
+    }
+  }
+  // All 18 bytes are equal: the newer node r takes the place of p.
+  Parent[r] = Parent[p];
+  LeftChild[r] = LeftChild[p];
+  RightChild[r] = RightChild[p];
+  Parent[LeftChild[p]] = r;
+  Parent[RightChild[p]] = r;
+  if (RightChild[Parent[p]] == p)
+    RightChild[Parent[p]] = r;
+  else
+    LeftChild[Parent[p]] = r;
+  Parent[p] = NIL;
+}
+
+void TLZSS::DeleteNode(int p) {
+  if (Parent[p] == NIL) return;
+  int q;
+  if (RightChild[p] == NIL) {
+    q = LeftChild[p];
+  } else if (LeftChild[p] == NIL) {
+    q = RightChild[p];
+  } else {
+    q = LeftChild[p];
+    if (RightChild[q] != NIL) {
+      do q = RightChild[q];
+      while (RightChild[q] != NIL);
+      RightChild[Parent[q]] = LeftChild[q];
+      Parent[LeftChild[q]] = Parent[q];
+      LeftChild[q] = LeftChild[p];
+      Parent[LeftChild[p]] = q;
+    }
+    RightChild[q] = RightChild[p];
+    Parent[RightChild[p]] = q;
+  }
+  Parent[q] = Parent[p];
+  if (RightChild[Parent[p]] == p)
+    RightChild[Parent[p]] = q;
+  else
+    LeftChild[Parent[p]] = q;
+  Parent[p] = NIL;
+}
+
+int TLZSS::Encode(FILE* input, FILE* output) {
+  UnpackedSize = 0;
+  PackedSize = 0;
+  if (!input || !output || !HasArrays()) return 0;
+
+  MemberHeader header;
+  DosDateTime written;
+  if (ReadStreamFileTime(input, written)) header.SetTime(written);  // else all zero
+  WriteLittleEndian(output, 4, MEMBER_MAGIC);
+  std::uint8_t timeFields[24];
+  const std::int32_t fields[6] = {header.TwoSeconds, header.Minute, header.Hour,
+                                  header.Day,        header.Month,  header.Year};
+  for (int i = 0; i < 24; ++i)
+    timeFields[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(fields[i / 4]) >> (8 * (i % 4)));
+  std::fwrite(timeFields, 1, sizeof timeFields, output);
+  std::int64_t sizePosition = StreamTell(output);
+  WriteLittleEndian(output, 4, 0);
+  WriteLittleEndian(output, 4, 0);
+
+  std::uint8_t code[17];
+  int fill = 1;
+  std::uint8_t mask = 1;
+  code[0] = 0;
+  int s = 0;
+  int r = RING_START;
+
+  InitTree();
+  std::memset(RingBuffer, ' ', RING_START);
+  // The look-ahead and the mirror start as on a fresh object, so that a
+  // member's bytes never depend on what the object encoded before.
+  std::memset(RingBuffer + RING_START, 0, RING_ARRAY_SIZE - RING_START);
+
+  int len = 0;
+  for (int c; len < MAX_MATCH && (c = ReadByte(input)) != EOF; ++len)
+    RingBuffer[r + len] = static_cast<std::uint8_t>(c);
+  UnpackedSize = static_cast<std::uint32_t>(len);
+  if (len == 0) return 1;
+
+  for (int i = 1; i <= MAX_MATCH; ++i) InsertNode(r - i);
+  InsertNode(r);
+
+  do {
+    if (MatchLength > len) MatchLength = len;
+    if (MatchLength <= MATCH_THRESHOLD) {
+      MatchLength = 1;
+      code[0] |= mask;
+      code[fill++] = RingBuffer[r];
+    } else {
+      code[fill++] = static_cast<std::uint8_t>(MatchPosition & 0xFF);
+      code[fill++] = static_cast<std::uint8_t>(((MatchPosition >> 4) & 0xF0) |
+                                               (MatchLength - (MATCH_THRESHOLD + 1)));
+    }
+    mask = static_cast<std::uint8_t>(mask << 1);
+    if (mask == 0) {
+      std::fwrite(code, 1, static_cast<std::size_t>(fill), output);
+      PackedSize += static_cast<std::uint32_t>(fill);
+      code[0] = 0;
+      fill = 1;
+      mask = 1;
+    }
+
+    int last = MatchLength;
+    int i = 0;
+    for (int c; i < last && (c = ReadByte(input)) != EOF; ++i) {
+      DeleteNode(s);
+      RingBuffer[s] = static_cast<std::uint8_t>(c);
+      if (s < MAX_MATCH - 1) RingBuffer[s + RING_SIZE] = static_cast<std::uint8_t>(c);
+      s = (s + 1) & (RING_SIZE - 1);
+      r = (r + 1) & (RING_SIZE - 1);
+      InsertNode(r);
+    }
+    while (i++ < last) {
+      DeleteNode(s);
+      s = (s + 1) & (RING_SIZE - 1);
+      r = (r + 1) & (RING_SIZE - 1);
+      if (--len) InsertNode(r);
+    }
+  } while (len > 0);
+
+  if (fill > 1) {
+    std::fwrite(code, 1, static_cast<std::size_t>(fill), output);
+    PackedSize += static_cast<std::uint32_t>(fill);
+  }
+
+  std::int64_t endPosition = StreamTell(output);
+  StreamSeek(output, sizePosition, SEEK_SET);
+  WriteLittleEndian(output, 4, UnpackedSize);
+  WriteLittleEndian(output, 4, PackedSize);
+  StreamSeek(output, endPosition, SEEK_SET);
+  return 1;
+}
