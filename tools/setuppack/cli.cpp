@@ -1,0 +1,79 @@
+#include "cli.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <thread>
+
+#include "commands.h"
+
+#ifndef SETUPPACK_VERSION
+#define SETUPPACK_VERSION "0"
+#endif
+
+namespace {
+
+unsigned DefaultJobs() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return cores ? cores : 1;
+}
+
+}  // namespace
+
+int RunSetuppack(const std::vector<std::string>& args, Console console) {
+  CLI::App app{"Builds, lists, tests and unpacks SETUP.TMP, the container that the setup preloader "
+               "unpacks beside INSTALL.EXE.",
+               "setuppack"};
+  app.set_version_flag("--version", std::string("setuppack ") + SETUPPACK_VERSION);
+  app.require_subcommand(1, 1);
+  app.fallthrough(false);
+
+  CreateOptions create;
+  create.Jobs = DefaultJobs();
+  bool quiet = false;
+  CLI::App* createCommand = app.add_subcommand(
+      "create", "Pack each FILE, and the files directly inside each DIR, into a new container.");
+  createCommand->add_option("-j,--jobs", create.Jobs, "Members encoded at once (default: the number of cores)")
+      ->check(CLI::Range(1u, 64u));
+  createCommand->add_flag("-q,--quiet", quiet, "No progress line, warnings or summary");
+  createCommand->add_option("container", create.Container, "The container to write, e.g. SETUP.TMP")->required();
+  createCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
+
+  bool json = false;
+  std::string listed;
+  CLI::App* listCommand = app.add_subcommand("list", "Show each member's size, packed size, ratio and time.");
+  listCommand->add_flag("--json", json, "Write JSON instead of a table");
+  listCommand->add_option("container", listed, "The container to list")->required();
+
+  std::string tested;
+  CLI::App* testCommand = app.add_subcommand(
+      "test", "Decode every member without writing anything; exit 1 at the first fault.");
+  testCommand->add_flag("-q,--quiet", quiet, "Report faults only");
+  testCommand->add_option("container", tested, "The container to test")->required();
+
+  std::string extracted;
+  std::string directory = ".";
+  CLI::App* extractCommand = app.add_subcommand("extract", "Write the members, with their times, into DIR.");
+  extractCommand->add_option("-C,--directory", directory, "Where to write (default: the current directory)");
+  extractCommand->add_flag("-q,--quiet", quiet, "No progress line");
+  extractCommand->add_option("container", extracted, "The container to unpack")->required();
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e, console.Out, console.Err);
+    return code == 0 ? EXIT_OK : EXIT_USAGE;
+  }
+  console.Quiet = quiet;
+  try {
+    if (*createCommand) return RunCreate(create, console);
+    if (*listCommand) return RunList(listed, json, console);
+    if (*testCommand) return RunTest(tested, console);
+    return RunExtract(extracted, directory, console);
+  } catch (const std::exception& e) {
+    // Out of memory or a file system call that throws: still one line and
+    // a failure code, never an abort.
+    console.Error(app.get_subcommands().front()->get_name(), e.what());
+    return EXIT_BAD_DATA;
+  }
+}

@@ -1,0 +1,134 @@
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "commands.h"
+#include "container_reader.h"
+#include "extract_path.h"
+#include "lzss.h"
+#include "progress_line.h"
+#include "stream_position.h"
+#include "temp_output.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Written { Ok, Damaged, WriteFailed };
+
+// Decodes into a temporary file beside the target and renames it into place
+// only when the member decoded whole, so a damaged member never replaces a
+// good file. Decode gives the file its stored time; the rename keeps it.
+Written DecodeInto(TLZSS& codec, const ContainerEntry& entry, const fs::path& target, std::string& why) {
+  std::string temp = TempPathBeside(target.string());
+  RegisterTempPath(temp);
+  struct Cleanup {
+    std::string Path;
+    ~Cleanup() {
+      std::remove(Path.c_str());
+      UnregisterTempPath(Path);
+    }
+  } cleanup{temp};
+
+  if (!codec.OpenOutput(temp.c_str(), -1)) {
+    why = std::string("cannot create a file beside it: ") + std::strerror(errno);
+    return Written::WriteFailed;
+  }
+  StreamSeek(codec.InputStream, static_cast<std::int64_t>(entry.MemberOffset), SEEK_SET);
+  int decoded = codec.Decode(codec.InputStream, codec.OutputStream);
+  bool writeFailed = std::ferror(codec.OutputStream) != 0;
+  writeFailed = !CloseDurably(codec.OutputStream) || writeFailed;
+  codec.OutputStream = nullptr;
+  if (writeFailed) {
+    why = std::string("write error: ") + std::strerror(errno);
+    return Written::WriteFailed;
+  }
+  if (!decoded) {
+    why = "the member does not decode to the " + std::to_string(entry.Header.UnpackedSize) +
+          " bytes its header announces";
+    return Written::Damaged;
+  }
+  std::error_code error;
+  fs::rename(temp, target, error);
+  if (error) {
+    why = "cannot put the file in place: " + error.message();
+    return Written::WriteFailed;
+  }
+  UnregisterTempPath(temp);
+  cleanup.Path.clear();
+  return Written::Ok;
+}
+
+}  // namespace
+
+int RunExtract(const std::string& container, const std::string& directory, const Console& console) {
+  ContainerReader reader;
+  std::string error;
+  ContainerDamage damage;
+  bool damaged = false;
+  if (!reader.Open(container, error, damage, damaged)) {
+    console.Error(container, error);
+    return EXIT_BAD_DATA;
+  }
+  if (damaged) {
+    console.Error(container, damage.Describe());
+    return EXIT_BAD_DATA;
+  }
+  TLZSS codec(0);
+  if (!codec.OpenInput(container.c_str(), -1)) {
+    console.Error(container, std::string("cannot open: ") + std::strerror(errno));
+    return EXIT_BAD_DATA;
+  }
+  std::error_code fsError;
+  fs::create_directories(directory, fsError);
+  if (!fs::is_directory(directory, fsError)) {
+    console.Error(directory, "cannot create the directory");
+    return EXIT_BAD_DATA;
+  }
+  InstallInterruptCleanup();
+
+  std::atomic<std::uint64_t> written{0};
+  ProgressLine line(console, "extracting", static_cast<std::uint64_t>(reader.Count()), reader.FileSize(),
+                    [&written] { return written.load(); });
+  int status = EXIT_OK;
+  ContainerEntry entry;
+  for (;;) {
+    ContainerReader::Step step = reader.Next(entry, damage);
+    if (step == ContainerReader::Step::End) break;
+    if (step == ContainerReader::Step::Damaged) {
+      line.Stop();
+      console.Error(container, damage.Describe());
+      return EXIT_BAD_DATA;
+    }
+    ExtractTarget target = ExtractTargetOf(entry.Name);
+    ContainerDamage where{entry.Index, entry.Name, entry.Offset, {}};
+    if (!target.Refusal.empty()) {
+      line.Stop();
+      where.What = "refused: " + target.Refusal;
+      console.Error(container, where.Describe());
+      status = EXIT_BAD_DATA;
+      continue;
+    }
+    fs::path path(directory);
+    for (std::size_t i = 0; i + 1 < target.Components.size(); ++i) path /= target.Components[i];
+    fs::create_directories(path, fsError);
+    path /= target.Components.back();
+
+    std::string why;
+    Written result = DecodeInto(codec, entry, path, why);
+    if (result != Written::Ok) {
+      line.Stop();
+      if (result == Written::Damaged) {
+        where.Offset = entry.MemberOffset;
+        where.What = why;
+        console.Error(container, where.Describe());
+      } else {
+        console.Error(path.string(), why);
+      }
+      return EXIT_BAD_DATA;
+    }
+    written += entry.End() - entry.Offset;
+    line.MemberDone();
+  }
+  return status;
+}

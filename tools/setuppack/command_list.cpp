@@ -1,0 +1,124 @@
+#include <cstdio>
+#include <vector>
+
+#include "commands.h"
+#include "container_reader.h"
+#include "member_time_text.h"
+
+namespace {
+
+struct Totals {
+  std::uint64_t Size = 0;
+  std::uint64_t Packed = 0;
+};
+
+std::uint64_t PackedBytes(const ContainerEntry& entry) {
+  return MEMBER_HEADER_SIZE + static_cast<std::uint64_t>(entry.Header.PackedSize);
+}
+
+std::string RatioText(std::uint64_t packed, std::uint64_t size) {
+  if (size == 0) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f%%", 100.0 * static_cast<double>(packed) / static_cast<double>(size));
+  return text;
+}
+
+std::string RatioJson(std::uint64_t packed, std::uint64_t size) {
+  if (size == 0) return "null";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", static_cast<double>(packed) / static_cast<double>(size));
+  return text;
+}
+
+// Names are bytes of the Windows ANSI code page; bytes above 0x7F are shown
+// as the Latin-1 characters they most likely are.
+std::string JsonString(const std::string& text) {
+  std::string json = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      json += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      json += escaped;
+    }
+  }
+  return json + "\"";
+}
+
+std::string Row(const std::string& size, const std::string& packed, const std::string& ratio,
+                const std::string& when, const std::string& name) {
+  char text[128];
+  std::snprintf(text, sizeof text, "%12s %12s %7s  %-19s  ", size.c_str(), packed.c_str(), ratio.c_str(), when.c_str());
+  return text + name;
+}
+
+void PrintText(const Console& console, const std::vector<ContainerEntry>& entries, const Totals& totals) {
+  console.Out << Row("Size", "Packed", "Ratio", "Modified", "Name") << '\n';
+  for (const ContainerEntry& e : entries)
+    console.Out << Row(std::to_string(e.Header.UnpackedSize), std::to_string(PackedBytes(e)),
+                       RatioText(PackedBytes(e), e.Header.UnpackedSize),
+                       MemberDate(e.Header) + " " + MemberTime(e.Header), PrintableName(e.Name))
+                << '\n';
+  console.Out << Row(std::to_string(totals.Size), std::to_string(totals.Packed),
+                     RatioText(totals.Packed, totals.Size), "",
+                     std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries"))
+              << '\n';
+}
+
+void PrintJson(const Console& console, const std::string& container, const std::vector<ContainerEntry>& entries,
+               const Totals& totals, std::uint64_t fileSize, const ContainerDamage* damage) {
+  std::ostream& out = console.Out;
+  out << "{\n  \"container\": " << JsonString(container) << ",\n  \"entries\": [";
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const ContainerEntry& e = entries[i];
+    out << (i ? ",\n" : "\n") << "    {\"index\": " << e.Index << ", \"name\": " << JsonString(e.Name)
+        << ", \"size\": " << e.Header.UnpackedSize << ", \"packed\": " << PackedBytes(e)
+        << ", \"ratio\": " << RatioJson(PackedBytes(e), e.Header.UnpackedSize) << ", \"modified\": \""
+        << MemberDate(e.Header) << "T" << MemberTime(e.Header) << "\"}";
+  }
+  out << (entries.empty() ? "]" : "\n  ]") << ",\n  \"total\": {\"entries\": " << entries.size()
+      << ", \"size\": " << totals.Size << ", \"packed\": " << totals.Packed
+      << ", \"ratio\": " << RatioJson(totals.Packed, totals.Size) << ", \"container_bytes\": " << fileSize << "}";
+  if (damage) out << ",\n  \"error\": " << JsonString(damage->Describe());
+  out << "\n}\n";
+}
+
+}  // namespace
+
+int RunList(const std::string& container, bool json, const Console& console) {
+  ContainerReader reader;
+  std::string error;
+  ContainerDamage damage;
+  bool damaged = false;
+  if (!reader.Open(container, error, damage, damaged)) {
+    console.Error(container, error);
+    return EXIT_BAD_DATA;
+  }
+  std::vector<ContainerEntry> entries;
+  Totals totals;
+  ContainerEntry entry;
+  while (!damaged) {
+    ContainerReader::Step step = reader.Next(entry, damage);
+    if (step == ContainerReader::Step::End) break;
+    if (step == ContainerReader::Step::Damaged) {
+      damaged = true;
+      break;
+    }
+    totals.Size += entry.Header.UnpackedSize;
+    totals.Packed += PackedBytes(entry);
+    entries.push_back(entry);
+  }
+  if (json)
+    PrintJson(console, container, entries, totals, reader.FileSize(), damaged ? &damage : nullptr);
+  else
+    PrintText(console, entries, totals);
+  if (damaged) {
+    console.Error(container, damage.Describe());
+    return EXIT_BAD_DATA;
+  }
+  return EXIT_OK;
+}

@@ -1,0 +1,23 @@
+// The four commands. Each returns the process's exit code (console.h).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "console.h"
+
+// How hard the encoder looks for matches. Only the codec's own encoder
+// exists so far; a denser, slower one will be offered as --best.
+enum class EncodeEffort { Standard };
+
+struct CreateOptions {
+  std::string Container;
+  std::vector<std::string> Inputs;
+  unsigned Jobs = 1;
+  EncodeEffort Effort = EncodeEffort::Standard;
+};
+
+int RunCreate(const CreateOptions& options, const Console& console);
+int RunList(const std::string& container, bool json, const Console& console);
+int RunTest(const std::string& container, const Console& console);
+int RunExtract(const std::string& container, const std::string& directory, const Console& console);

@@ -1,0 +1,27 @@
+// Where the commands write: results to Out, messages and the progress line
+// to Err. The tests hand in string streams; main() hands in the real ones.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+// Exit codes, as the shell sees them.
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_BAD_DATA = 1;  // bad or refused data, or an I/O failure
+constexpr int EXIT_USAGE = 2;
+
+struct Console {
+  std::ostream& Out;
+  std::ostream& Err;
+  bool ErrIsTerminal = false;
+  bool Quiet = false;
+
+  // "setuppack: FILE: what is wrong"
+  void Error(const std::string& file, const std::string& what) const;
+  void Warning(const std::string& file, const std::string& what) const;
+  // A line on Err that -q silences, such as a closing summary.
+  void Note(const std::string& text) const;
+  bool ShowsProgress() const { return ErrIsTerminal && !Quiet; }
+};
+
+bool StderrIsTerminal();

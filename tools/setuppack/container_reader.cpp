@@ -1,0 +1,119 @@
+#include "container_reader.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "lzss.h"
+#include "stream_position.h"
+
+std::string PrintableName(const std::string& name) {
+  std::string text;
+  for (unsigned char c : name) {
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      text += escaped;
+    }
+  }
+  return text;
+}
+
+std::string ContainerDamage::Describe() const {
+  std::string where;
+  if (Index >= 0) where = "entry " + std::to_string(Index) + " (" + PrintableName(Name) + ") ";
+  return where + "at byte " + std::to_string(Offset) + ": " + What;
+}
+
+ContainerReader::~ContainerReader() {
+  if (stream_) std::fclose(stream_);
+}
+
+bool ContainerReader::Open(const std::string& path, std::string& error, ContainerDamage& damage,
+                           bool& damaged) {
+  damaged = false;
+  stream_ = std::fopen(path.c_str(), "rb");
+  if (!stream_) {
+    error = std::string("cannot open: ") + std::strerror(errno);
+    return false;
+  }
+  std::setvbuf(stream_, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+  StreamSeek(stream_, 0, SEEK_END);
+  std::int64_t end = StreamTell(stream_);
+  size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
+  StreamSeek(stream_, 0, SEEK_SET);
+
+  std::uint32_t count = 0;
+  if (ReadLittleEndian(stream_, 2, count) < 2) {
+    damage = {-1, {}, 0, "cut short: not even the 2-byte entry count is there"};
+    damaged = true;
+    return true;
+  }
+  if (count & 0x8000) {
+    char text[96];
+    std::snprintf(text, sizeof text, "the entry count 0x%04X has its top bit set, so the preloader extracts nothing",
+                  count);
+    damage = {-1, {}, 0, text};
+    damaged = true;
+    return true;
+  }
+  count_ = static_cast<int>(count);
+  position_ = 2;
+  return true;
+}
+
+ContainerReader::Step ContainerReader::Next(ContainerEntry& entry, ContainerDamage& damage) {
+  if (index_ >= count_) return Step::End;
+  entry = ContainerEntry();
+  entry.Index = index_;
+  entry.Offset = position_;
+  damage = {index_, {}, position_, {}};
+  StreamSeek(stream_, static_cast<std::int64_t>(position_), SEEK_SET);
+
+  std::uint32_t nameLength = 0;
+  if (ReadLittleEndian(stream_, 2, nameLength) < 2) {
+    damage.What = "cut short inside the name length";
+    return Step::Damaged;
+  }
+  entry.Name.resize(nameLength);
+  std::size_t got = nameLength ? std::fread(&entry.Name[0], 1, nameLength, stream_) : 0;
+  if (got < nameLength) {
+    entry.Name.resize(got);
+    damage.Name = entry.Name;
+    damage.What = "cut short inside the name: " + std::to_string(nameLength) + " bytes announced, " +
+                  std::to_string(got) + " there";
+    return Step::Damaged;
+  }
+  damage.Name = entry.Name;
+  entry.MemberOffset = position_ + 2 + nameLength;
+  damage.Offset = entry.MemberOffset;
+
+  std::size_t headerBytes = ReadMemberHeader(stream_, entry.Header);
+  if (headerBytes < MEMBER_HEADER_SIZE) {
+    damage.What = "cut short inside the member header: " + std::to_string(headerBytes) + " of " +
+                  std::to_string(MEMBER_HEADER_SIZE) + " bytes";
+    return Step::Damaged;
+  }
+  if (entry.Header.Magic != MEMBER_MAGIC) {
+    char text[96];
+    std::snprintf(text, sizeof text, "no member here: the magic is 0x%08X, not 0x%08X",
+                  static_cast<unsigned>(entry.Header.Magic), static_cast<unsigned>(MEMBER_MAGIC));
+    damage.What = text;
+    return Step::Damaged;
+  }
+  if (entry.Header.UnpackedSize == 0 && entry.Header.PackedSize != 0) {
+    damage.What = "an empty member announces " + std::to_string(entry.Header.PackedSize) +
+                  " token bytes; the preloader reads none of them and would take them for the next entry";
+    return Step::Damaged;
+  }
+  if (entry.End() > size_) {
+    damage.Offset = entry.TokenOffset();
+    damage.What = "cut short: the token stream needs " + std::to_string(entry.Header.PackedSize) +
+                  " bytes, only " + std::to_string(size_ - entry.TokenOffset()) + " are there";
+    return Step::Damaged;
+  }
+  position_ = entry.End();
+  ++index_;
+  return Step::Entry;
+}

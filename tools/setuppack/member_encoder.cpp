@@ -1,0 +1,74 @@
+#include "member_encoder.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "file_time.h"
+#include "stream_position.h"
+
+namespace {
+
+// Closes the input and takes it out of the progress line's sight first.
+class WatchedInput {
+ public:
+  WatchedInput(FILE* stream, InputWatch* watch) : stream_(stream), watch_(watch) {
+    if (watch_) {
+      std::lock_guard<std::mutex> hold(watch_->Lock);
+      watch_->Stream = stream_;
+    }
+  }
+  ~WatchedInput() {
+    if (watch_) {
+      std::lock_guard<std::mutex> hold(watch_->Lock);
+      watch_->Stream = nullptr;
+    }
+    std::fclose(stream_);
+  }
+  WatchedInput(const WatchedInput&) = delete;
+  WatchedInput& operator=(const WatchedInput&) = delete;
+
+ private:
+  FILE* stream_;
+  InputWatch* watch_;
+};
+
+}  // namespace
+
+EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch) {
+  EncodeOutcome outcome;
+  FILE* in = std::fopen(file.Path.c_str(), "rb");
+  if (!in) {
+    outcome.Error = std::string("cannot open: ") + std::strerror(errno);
+    return outcome;
+  }
+  std::setvbuf(in, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+  WatchedInput closer(in, watch);
+
+  std::int64_t memberStart = StreamTell(out);
+  codec.Encode(in, out);
+  std::int64_t memberEnd = StreamTell(out);
+  std::int64_t bytesRead = StreamTell(in);
+
+  if (std::ferror(in)) {
+    outcome.Error = "read error";
+    return outcome;
+  }
+  if (bytesRead < 0 || static_cast<std::uint64_t>(bytesRead) != file.Size) {
+    outcome.Error = "changed while it was being packed (" + std::to_string(file.Size) +
+                    " bytes before, " + std::to_string(bytesRead) + " bytes read)";
+    return outcome;
+  }
+  // A nearly incompressible file close to 4 GiB can need more token bytes
+  // than the 32-bit PackedSize holds; the header would then lie.
+  if (memberEnd - memberStart != MEMBER_HEADER_SIZE + static_cast<std::int64_t>(codec.PackedSize)) {
+    outcome.Error = "compresses to 4 GiB or more, more than a member can hold";
+    return outcome;
+  }
+  DosDateTime time;
+  if (!ReadStreamFileTime(in, time))
+    outcome.Warning =
+        "its modification time lies outside 1980 to 2107 and cannot be stored; the preloader "
+        "will give the file the time of unpacking";
+  outcome.Ok = true;
+  return outcome;
+}

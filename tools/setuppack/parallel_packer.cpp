@@ -1,0 +1,243 @@
+#include "parallel_packer.h"
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "member_encoder.h"
+#include "member_header.h"
+#include "progress_line.h"
+#include "stream_position.h"
+#include "temp_output.h"
+
+namespace {
+
+std::string WriteError() { return std::string("write error: ") + std::strerror(errno); }
+
+void WriteNameField(FILE* out, const std::string& name) {
+  WriteLittleEndian(out, 2, static_cast<std::uint32_t>(name.size()));
+  std::fwrite(name.data(), 1, name.size(), out);
+}
+
+// How far the progress line can see: finished bytes plus what each worker
+// has read of its current file.
+struct Progress {
+  explicit Progress(unsigned workers) {
+    for (unsigned k = 0; k < workers; ++k) Watches.push_back(std::make_unique<InputWatch>());
+  }
+  std::atomic<std::uint64_t> Finished{0};
+  std::vector<std::unique_ptr<InputWatch>> Watches;
+
+  std::uint64_t BytesDone() {
+    std::uint64_t bytes = Finished.load();
+    for (auto& watch : Watches) {
+      std::lock_guard<std::mutex> hold(watch->Lock);
+      if (watch->Stream) {
+        std::int64_t position = StreamTell(watch->Stream);
+        if (position > 0) bytes += static_cast<std::uint64_t>(position);
+      }
+    }
+    return bytes;
+  }
+};
+
+bool PackInOrder(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
+                 Progress& progress, ProgressLine& line, PackSummary& summary, Problem& failure) {
+  TLZSS codec(0);
+  for (const PayloadFile& file : files) {
+    WriteNameField(out, file.Name);
+    EncodeOutcome outcome = EncodeMember(codec, file, out, progress.Watches[0].get());
+    if (!outcome.Ok) {
+      failure = {file.Path, outcome.Error};
+      return false;
+    }
+    if (std::ferror(out)) {
+      failure = {container, WriteError()};
+      return false;
+    }
+    if (!outcome.Warning.empty()) summary.Warnings.push_back({file.Path, outcome.Warning});
+    progress.Finished += file.Size;
+    line.MemberDone();
+  }
+  return true;
+}
+
+struct EncodedMember {
+  bool Done = false;
+  bool Ok = false;
+  Problem Failure;
+  std::string Warning;
+  std::string TempPath;  // empty once appended or removed
+};
+
+class ParallelPacker {
+ public:
+  ParallelPacker(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
+                 unsigned jobs, Progress& progress, ProgressLine& line)
+      : out_(out), container_(container), files_(files), jobs_(jobs), progress_(progress),
+        line_(line), members_(files.size()) {}
+
+  bool Run(PackSummary& summary, Problem& failure) {
+    std::vector<std::thread> workers;
+    for (unsigned k = 0; k < jobs_; ++k) workers.emplace_back([this, k] { Work(k); });
+    bool ok = AppendInOrder(summary, failure);
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers) worker.join();
+    for (EncodedMember& member : members_) Discard(member);
+    return ok;
+  }
+
+ private:
+  // Workers run at most this many members ahead of the appending, which
+  // bounds the temporary files on the disk.
+  std::size_t Window() const { return 2 * static_cast<std::size_t>(jobs_); }
+
+  void Work(unsigned k) {
+    TLZSS codec(0);
+    for (;;) {
+      std::size_t index;
+      {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [this] {
+          return stopping_ || next_ >= files_.size() || next_ < appended_ + Window();
+        });
+        if (stopping_ || next_ >= files_.size()) return;
+        index = next_++;
+      }
+      EncodedMember result = Encode(codec, files_[index], *progress_.Watches[k]);
+      progress_.Finished += files_[index].Size;
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        members_[index] = std::move(result);
+      }
+      changed_.notify_all();
+    }
+  }
+
+  EncodedMember Encode(TLZSS& codec, const PayloadFile& file, InputWatch& watch) {
+    EncodedMember result;
+    result.Done = true;
+    result.TempPath = TempPathBeside(container_);
+    RegisterTempPath(result.TempPath);
+    FILE* temp = std::fopen(result.TempPath.c_str(), "wb");
+    if (!temp) {
+      result.Failure = {container_, "cannot create a temporary file beside it: " +
+                                        std::string(std::strerror(errno))};
+      return result;
+    }
+    std::setvbuf(temp, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+    EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch);
+    bool written = !std::ferror(temp);
+    written = std::fclose(temp) == 0 && written;
+    if (!outcome.Ok) {
+      result.Failure = {file.Path, outcome.Error};
+    } else if (!written) {
+      result.Failure = {container_, WriteError()};
+    } else {
+      result.Ok = true;
+      result.Warning = outcome.Warning;
+    }
+    return result;
+  }
+
+  bool AppendInOrder(PackSummary& summary, Problem& failure) {
+    std::vector<char> block(1 << 16);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      EncodedMember* member;
+      {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait(hold, [this, i] { return members_[i].Done; });
+        member = &members_[i];
+      }
+      if (!member->Ok) {
+        failure = member->Failure;
+        return false;
+      }
+      if (!member->Warning.empty()) summary.Warnings.push_back({files_[i].Path, member->Warning});
+      WriteNameField(out_, files_[i].Name);
+      if (!CopyInto(member->TempPath, block)) {
+        failure = {container_, WriteError()};
+        return false;
+      }
+      Discard(*member);
+      line_.MemberDone();
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++appended_;
+      }
+      changed_.notify_all();
+    }
+    return true;
+  }
+
+  bool CopyInto(const std::string& path, std::vector<char>& block) {
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    std::size_t got;
+    while ((got = std::fread(block.data(), 1, block.size(), in)) > 0) std::fwrite(block.data(), 1, got, out_);
+    bool ok = !std::ferror(in) && !std::ferror(out_);
+    std::fclose(in);
+    return ok;
+  }
+
+  static void Discard(EncodedMember& member) {
+    if (member.TempPath.empty()) return;
+    std::remove(member.TempPath.c_str());
+    UnregisterTempPath(member.TempPath);
+    member.TempPath.clear();
+  }
+
+  FILE* out_;
+  const std::string& container_;
+  const std::vector<PayloadFile>& files_;
+  unsigned jobs_;
+  Progress& progress_;
+  ProgressLine& line_;
+  std::vector<EncodedMember> members_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::size_t next_ = 0;
+  std::size_t appended_ = 0;
+  bool stopping_ = false;
+};
+
+}  // namespace
+
+bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
+                   unsigned jobs, const Console& console, PackSummary& summary, Problem& failure) {
+  TempOutput output(container);
+  if (!output.Open()) {
+    failure = {container, "cannot create a temporary file beside it: " + std::string(std::strerror(errno))};
+    return false;
+  }
+  FILE* out = output.Stream();
+  WriteLittleEndian(out, 2, static_cast<std::uint32_t>(files.size()));
+
+  std::uint64_t totalBytes = 0;
+  for (const PayloadFile& file : files) totalBytes += file.Size;
+  if (jobs > files.size()) jobs = static_cast<unsigned>(files.size());
+  Progress progress(jobs > 1 ? jobs : 1);
+  ProgressLine line(console, "packing", files.size(), totalBytes, [&progress] { return progress.BytesDone(); });
+
+  bool ok = jobs <= 1 ? PackInOrder(out, container, files, progress, line, summary, failure)
+                      : ParallelPacker(out, container, files, jobs, progress, line).Run(summary, failure);
+  line.Stop();
+  if (!ok) return false;
+
+  summary.UnpackedBytes = totalBytes;
+  std::int64_t end = StreamTell(out);
+  summary.ContainerBytes = end > 0 ? static_cast<std::uint64_t>(end) : 0;
+  std::string why;
+  if (!output.Commit(why)) {
+    failure = {container, why};
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,33 @@
+// The files `create` packs, and the checks that keep out what the preloader
+// could not write back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr std::uint32_t MAX_ENTRIES = 32767;              // the count is signed 16-bit
+constexpr std::uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;  // sizes are 32-bit
+
+struct PayloadFile {
+  std::string Path;  // as the user named it, or directory + entry
+  std::string Name;  // the base name stored in the container
+  std::uint64_t Size = 0;
+};
+
+struct Problem {
+  std::string File;
+  std::string What;
+};
+
+// One file per FILE argument, and the files directly inside each DIR
+// argument in byte order of their names, so that every run packs the same
+// members in the same order.
+std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& arguments,
+                                        std::vector<Problem>& problems);
+
+// Everything the preloader could not write back: bad names, names equal
+// apart from case, too many entries, files too large, and the container
+// itself among its own inputs.
+void CheckPayload(const std::vector<PayloadFile>& files, const std::string& container,
+                  std::vector<Problem>& problems);
