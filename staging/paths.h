@@ -1,6 +1,7 @@
 // Path helpers and the choice of the staging directory.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "win32.h"
@@ -13,6 +14,17 @@ extern std::string InstallerPath;    // set by ExtractArchive
 
 constexpr int PATH_BUFFER_SIZE = 256;       // terminator included
 constexpr int TEMP_PATH_BUFFER_SIZE = 260;  // terminator included
+
+// The last-resort counter of MakeTempFileName: 0 when the program starts,
+// carried over from call to call.
+extern std::uint16_t LastResortCounter;
+// Most last-resort names tried in one call before giving up (out = "").
+constexpr unsigned LAST_RESORT_TRIES = 65535;
+
+// Fetches the module path from the system and keeps it. Runs once before
+// WinMain; tests call it again after steering the module's name. A name that
+// does not fit 255 characters is kept as empty: ModuleDirectory is then "".
+void LoadModulePath();
 
 bool FileExists(const char* path);
 char* ModuleDirectory(char* buffer);  // buffer of PATH_BUFFER_SIZE bytes

@@ -1,0 +1,154 @@
+// The path helpers, the staging directory choice and the three
+// process-wide strings.
+#include "paths.h"
+
+#include <cstring>
+
+// Defined here, in this order, so that they are constructed before WinMain
+// in this order and destroyed after it in the reverse order.
+std::string StagingDirName = "_Orvane3d\\";
+std::string StagingBaseName = "_Orvane3d";
+std::string InstallerPath = "";
+
+std::uint16_t LastResortCounter = 0;
+
+namespace {
+
+char ModulePath[PATH_BUFFER_SIZE];  // empty when unknown or too long
+
+// Obtains the module path at start-up, before WinMain.
+struct ModulePathLoader {
+  ModulePathLoader() { LoadModulePath(); }
+} moduleLoader;
+
+const char FALLBACK_DIR[] = "c:\\temp\\";
+constexpr unsigned FALLBACK_NAMES = 32767;   // QTX0 to QTX32766
+constexpr int STAGING_NUMBERS = 32000;       // _Orvane3d1 to _Orvane3d32000
+
+// Copies a name that is known to fit into a caller's PATH_BUFFER_SIZE buffer.
+void SetName(char* out, const std::string& name) { std::memcpy(out, name.c_str(), name.size() + 1); }
+
+}  // namespace
+
+void LoadModulePath() {
+  char buffer[PATH_BUFFER_SIZE];
+  DWORD length = GetModuleFileNameA(nullptr, buffer, PATH_BUFFER_SIZE);
+  // A result of PATH_BUFFER_SIZE (or more) means the name was cut, and older
+  // systems then leave it without a terminator: such a name is not kept.
+  if (length == 0 || length >= static_cast<DWORD>(PATH_BUFFER_SIZE)) {
+    ModulePath[0] = '\0';
+    return;
+  }
+  buffer[length] = '\0';
+  std::memcpy(ModulePath, buffer, length + 1);
+}
+
+bool FileExists(const char* path) {
+  if (!path) return false;
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+char* ModuleDirectory(char* buffer) {
+  std::memcpy(buffer, ModulePath, std::strlen(ModulePath) + 1);
+  char* lastBackslash = std::strrchr(buffer, '\\');
+  if (lastBackslash)
+    lastBackslash[1] = '\0';
+  else
+    buffer[0] = '\0';  // no module path: no directory either
+  return buffer;
+}
+
+void MakeTempFileName(char* out, const char* prefix) {
+  char tempPath[TEMP_PATH_BUFFER_SIZE];
+  DWORD length = GetTempPathA(TEMP_PATH_BUFFER_SIZE, tempPath);
+  // A failure, or a path that does not fit (the result is then the size
+  // needed and the buffer is untouched), counts as a missing temporary path.
+  if (length == 0 || length >= static_cast<DWORD>(TEMP_PATH_BUFFER_SIZE)) tempPath[0] = '\0';
+
+  char root[4] = {tempPath[0], ':', '\\', '\0'};
+  if (FileExists(tempPath) && GetDriveTypeA(root) != DRIVE_CDROM) {
+    out[0] = '\0';
+    // The system writes up to MAX_PATH characters; the name is taken only
+    // when it fits the caller's buffer. A name too long for it counts as a
+    // failed call: its file is deleted again and out stays empty.
+    char name[MAX_PATH + 1] = {};
+    if (GetTempFileNameA(tempPath, prefix, 0, name) != 0) {
+      const void* end = std::memchr(name, 0, sizeof name);
+      std::size_t nameLength = end ? static_cast<std::size_t>(static_cast<const char*>(end) - name) : sizeof name;
+      if (nameLength < static_cast<std::size_t>(PATH_BUFFER_SIZE))
+        std::memcpy(out, name, nameLength + 1);
+      else if (nameLength < sizeof name)
+        DeleteFileA(name);
+    }
+    return;
+  }
+
+  if (!FileExists(FALLBACK_DIR)) CreateDirectoryA(FALLBACK_DIR, nullptr);
+  if (FileExists(FALLBACK_DIR)) {
+    for (unsigned i = 0; i < FALLBACK_NAMES; ++i) {
+      SetName(out, FALLBACK_DIR + std::string("QTX") + std::to_string(i) + ".tmp");
+      if (!FileExists(out)) {
+        HANDLE file = CreateFileA(out, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        return;
+      }
+    }
+  }
+
+  // Last resort: a name in the current directory; no file is made. After
+  // 65,535 names every number has been tried once: out is then empty.
+  for (unsigned tries = 0; tries < LAST_RESORT_TRIES; ++tries) {
+    ++LastResortCounter;
+    if (LastResortCounter == 0) LastResortCounter = 1;
+    SetName(out, "TMP" + std::to_string(LastResortCounter) + ".$$$");
+    if (!FileExists(out)) return;
+  }
+  out[0] = '\0';
+}
+
+bool MakePath(const char* path) {
+  std::size_t length = std::strlen(path);
+  // A path that does not fit the working copy is a failure; nothing is made.
+  if (length >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) return false;
+  char work[PATH_BUFFER_SIZE];
+  for (std::size_t i = 0; i < length; ++i) {
+    if (i >= 3 && path[i] == '\\') {
+      work[i] = '\0';
+      if (!FileExists(work) && !CreateDirectoryA(work, nullptr)) return false;
+    }
+    work[i] = path[i];
+  }
+  return true;
+}
+
+std::string FindStagingRoot() {
+  char name[PATH_BUFFER_SIZE];
+  MakeTempFileName(name, "INS");
+  DeleteFileA(name);
+
+  std::string full = name;
+  std::string drive;
+  std::size_t start = 0;
+  if (full.size() >= 2 && full[1] == ':') {
+    drive = full.substr(0, 2);
+    start = 2;
+  }
+  std::size_t last = full.find_last_of("\\/");
+  std::string directory;
+  if (last != std::string::npos && last >= start) directory = full.substr(start, last + 1 - start);
+  return drive + directory;
+}
+
+void ChooseStagingDir() {
+  std::string root = FindStagingRoot();
+  std::string name;
+  for (int i = 1; i <= STAGING_NUMBERS; ++i) {
+    std::string number = std::to_string(i);
+    std::string candidate = root + StagingBaseName + number;
+    name = StagingBaseName + number + "\\";
+    if (!FileExists(candidate.c_str())) break;
+  }
+  StagingDirName = name;
+}
