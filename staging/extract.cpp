@@ -1,0 +1,157 @@
+// Reading SETUP.TMP and writing its members into the staging
+// directory.
+#include "extract.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "handoff.h"
+#include "lzss.h"
+#include "paths.h"
+
+namespace {
+
+const char ARCHIVE_NAME[] = "SETUP.TMP";
+const char INSTALLER_NAME[] = "INSTALL.EXE";
+const char DECODE_ERROR_TEXT[] = "Fehler beim Decodieren!";
+
+// A name that would write outside the staging directory: absolute (a leading
+// backslash or slash), naming a drive (a colon anywhere), or holding a ".."
+// component. A component made only of dots and blanks with two dots or more
+// ("..", "...", ".. ") counts as "..", since Windows drops trailing dots and
+// blanks from a component.
+bool LeavesStagingDirectory(const std::string& name) {
+  if (!name.empty() && (name[0] == '\\' || name[0] == '/')) return true;
+  if (name.find(':') != std::string::npos) return true;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    std::string part = name.substr(start, end - start);
+    int dots = 0;
+    bool onlyDotsAndBlanks = true;
+    for (char c : part) {
+      if (c == '.')
+        ++dots;
+      else if (c != ' ')
+        onlyDotsAndBlanks = false;
+    }
+    if (onlyDotsAndBlanks && dots >= 2) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The one message the user sees: a member that could not be written.
+void ReportFailedMember(const std::string& outputPath) {
+  MessageBoxExA(nullptr, DECODE_ERROR_TEXT, outputPath.c_str(), MB_OK, 0);
+}
+
+// Joins `directory` and `name` into a PATH_BUFFER_SIZE buffer; false when
+// the result would not fit.
+bool JoinInBuffer(char* buffer, const char* directory, const char* name) {
+  std::size_t a = std::strlen(directory), b = std::strlen(name);
+  if (a + b >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) return false;
+  std::memcpy(buffer, directory, a);
+  std::memcpy(buffer + a, name, b + 1);
+  return true;
+}
+
+}  // namespace
+
+bool ExtractArchive(HWND window) {
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+
+  std::string stagingRoot = FindStagingRoot();
+  InstallerPath = stagingRoot + StagingDirName + INSTALLER_NAME;
+  MakePath(InstallerPath.c_str());
+
+  char moduleDirectory[PATH_BUFFER_SIZE];
+  char archivePath[PATH_BUFFER_SIZE];
+  char mediumDirectory[PATH_BUFFER_SIZE];
+  ModuleDirectory(moduleDirectory);
+  ModuleDirectory(mediumDirectory);
+  // Without a module directory, or with an archive path too long for its
+  // buffer, SETUP.TMP cannot be opened: the same quiet failure as a missing
+  // file (and never a SETUP.TMP of the current directory).
+  if (moduleDirectory[0] == '\0' || !JoinInBuffer(archivePath, moduleDirectory, ARCHIVE_NAME))
+    return false;
+
+  TLZSS codec(0);
+  if (!codec.OpenInput(archivePath, -1)) return false;
+
+  // A count that cannot be read in full counts as 0.
+  std::uint8_t countBytes[2];
+  std::int16_t count = 0;
+  if (std::fread(countBytes, 1, 2, codec.InputStream) == 2)
+    count = static_cast<std::int16_t>(countBytes[0] | (countBytes[1] << 8));
+
+  for (std::int16_t index = 0; index < count; ++index) {
+    std::string name;
+    ReadArchiveName(codec.InputStream, name);
+    std::string outputPath = stagingRoot + StagingDirName + name;
+    // Refused names and output paths too long for a path buffer fail like a
+    // member that does not decode; nothing is opened for them.
+    if (LeavesStagingDirectory(name) || outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
+      ReportFailedMember(outputPath);
+      break;
+    }
+    codec.OpenOutput(outputPath.c_str(), -1);
+    if (!codec.Decode(codec.InputStream, codec.OutputStream)) {
+      ReportFailedMember(outputPath);
+      break;
+    }
+  }
+
+  codec.OpenInput(nullptr, -1);   // closes the container
+  codec.OpenOutput(nullptr, -1);  // and the last member's output
+
+  LaunchInstaller(window, stagingRoot, mediumDirectory);
+  return true;
+}
+
+void ReadArchiveName(FILE* stream, std::string& destination) {
+  // A length that cannot be read in full counts as 0; name bytes that cannot
+  // be read end the name where the reading stopped.
+  std::uint8_t lengthBytes[2];
+  std::size_t length = 0;
+  if (std::fread(lengthBytes, 1, 2, stream) == 2)
+    length = static_cast<std::size_t>(lengthBytes[0] | (lengthBytes[1] << 8));
+  char* buffer = static_cast<char*>(std::malloc(length + 1));
+  if (!buffer) {
+    destination.clear();
+    return;
+  }
+  std::size_t got = length > 0 ? std::fread(buffer, 1, length, stream) : 0;
+  buffer[got] = '\0';
+  destination = buffer;  // cut at a zero byte inside the name
+  std::free(buffer);
+}
+
+void ReadArchiveNameFromHandle(HANDLE file, std::string& destination) {
+  std::uint8_t lengthBytes[2];
+  DWORD done = 0;
+  std::size_t length = 0;
+  if (ReadFile(file, lengthBytes, 2, &done, nullptr) && done == 2)
+    length = static_cast<std::size_t>(lengthBytes[0] | (lengthBytes[1] << 8));
+  char* buffer = static_cast<char*>(std::malloc(length + 1));
+  if (!buffer) {
+    destination.clear();
+    return;
+  }
+  DWORD got = 0;
+  if (length > 0 && !ReadFile(file, buffer, static_cast<DWORD>(length), &got, nullptr)) got = 0;
+  buffer[got <= length ? got : 0] = '\0';
+  destination = buffer;
+  std::free(buffer);
+}
+
+void WriteArchiveName(HANDLE file, const std::string& name) {
+  std::uint16_t length = static_cast<std::uint16_t>(name.size());
+  std::uint8_t lengthBytes[2] = {static_cast<std::uint8_t>(length & 0xFF),
+                                 static_cast<std::uint8_t>(length >> 8)};
+  DWORD done = 0;
+  WriteFile(file, lengthBytes, 2, &done, nullptr);
+  if (length > 0) WriteFile(file, name.data(), length, &done, nullptr);
+}
