@@ -184,14 +184,6 @@ TEST_F(Extract, AMemberCutShortFailsAndKeepsWhatWasWritten) {
   EXPECT_TRUE(Exists(Staged("A.BIN")));
 }
 
-TEST_F(Extract, InstallIniOfAReusedStagingDirectoryIsReplaced) {
-  MakeDir(STAGING);
-  MakeFile(Staged("Install.ini"), BytesOf("[OTHER]\r\nKEY=1\r\n[STANDARD]\r\nINST_PATH=x:\\\r\n"));
-  WriteArchive(MakeContainer({}));
-  EXPECT_TRUE(RunInExisting());
-  EXPECT_EQ(ReadText(Staged("Install.ini")), "[STANDARD]\r\nINST_PATH=d:\\\r\n");
-}
-
 TEST_F(Extract, TheMediumDirectoryComesFromTheModulePath) {
   SetModule("e:\\DISK1\\SETUP.EXE");
   MapDrive('e', scratch_.File("e"));
@@ -207,25 +199,6 @@ TEST_F(Extract, AWindowHandleWithItsTopBitSetIsUnsigned) {
   EXPECT_TRUE(Run(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0xFFFFFFFEu))));
   ASSERT_EQ(Standin().Started.size(), 1u);
   EXPECT_EQ(Standin().Started[0].CommandLine, Staged("INSTALL.EXE") + " 4294967294");
-}
-
-TEST_F(Extract, ASignExtendedHandleIsWrittenAsItsLow32Bits) {
-  WriteArchive(MakeContainer({}));
-  EXPECT_TRUE(Run(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0xFFFFFFFF80000000ull))));
-  ASSERT_EQ(Standin().Started.size(), 1u);
-  EXPECT_EQ(Standin().Started[0].CommandLine, Staged("INSTALL.EXE") + " 2147483648");
-}
-
-// Mended: an installer path with a blank is quoted on the command line.
-TEST_F(Extract, AnInstallerPathWithABlankIsQuoted) {
-  MakeDir("c:\\Documents and Settings\\Temp\\");
-  Standin().TempPath = "c:\\Documents and Settings\\Temp\\";
-  WriteArchive(MakeContainer({{"INSTALL.EXE", Member("MZ")}}));
-  EXPECT_TRUE(Run(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(7))));
-  EXPECT_EQ(Read("c:\\Documents and Settings\\Temp\\_Orvane3d1\\INSTALL.EXE"), BytesOf("MZ"));
-  ASSERT_EQ(Standin().Started.size(), 1u);
-  EXPECT_EQ(Standin().Started[0].CommandLine,
-            "\"c:\\Documents and Settings\\Temp\\_Orvane3d1\\INSTALL.EXE\" 7");
 }
 
 TEST_F(Extract, StagingRelativeToTheCurrentDirectory) {

@@ -35,10 +35,12 @@ TEST_F(Handoff, ReplacesAnExistingInstallIni) {
             "[STANDARD]\r\nINST_PATH=e:\\DISK1\\\r\n");
 }
 
+// A handle with its top bit set, or sign-extended to 64 bits, is unsigned.
 TEST_F(Handoff, HandlesAreUnsignedDecimalsWithoutLeadingZeros) {
   const std::pair<std::uintptr_t, const char*> cases[] = {
       {0, "0"}, {10, "10"}, {0x7FFFFFFF, "2147483647"}, {0x80000000u, "2147483648"},
-      {0xFFFFFFFFu, "4294967295"}};
+      {0xFFFFFFFFu, "4294967295"},
+      {static_cast<std::uintptr_t>(0xFFFFFFFF80000000ull), "2147483648"}};  // sign-extended
   for (const auto& c : cases) {
     LaunchInstaller(Window(c.first), "c:\\windows\\temp\\", "d:\\");
     ASSERT_FALSE(Standin().Started.empty());
@@ -56,6 +58,7 @@ TEST_F(Handoff, AnInstallIniThatCannotBeCreatedStillStartsTheInstaller) {
   EXPECT_EQ(Standin().Started[0].CommandLine, "c:\\windows\\temp\\_Orvane3d9\\INSTALL.EXE 5");
 }
 
+// Mended: only an installer path with a blank is quoted.
 TEST_F(Handoff, QuotesOnlyAPathWithABlank) {
   InstallerPath = "c:\\My Temp\\_Orvane3d1\\INSTALL.EXE";
   LaunchInstaller(Window(5), "c:\\windows\\temp\\", "d:\\");

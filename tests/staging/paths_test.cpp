@@ -39,12 +39,9 @@ TEST_F(Paths, ModuleDirectoryKeepsTheBackslash) {
   EXPECT_EQ(Directory(), "d:\\");
   SetModule("e:\\DISK1\\START.EXE");
   EXPECT_EQ(Directory(), "e:\\DISK1\\");
-}
-
-TEST_F(Paths, ModulePathOf255CharactersFits) {
-  std::string name = "d:\\" + std::string(240, 'M') + "\\SETUP.EXE";
-  name.resize(255);
-  SetModule(name);
+  std::string longest = "d:\\" + std::string(240, 'M') + "\\SETUP.EXE";
+  longest.resize(255);
+  SetModule(longest);
   EXPECT_EQ(Directory(), "d:\\" + std::string(240, 'M') + "\\");
 }
 
@@ -75,20 +72,15 @@ TEST_F(Paths, TemporaryPathOnACdRomFallsBackToCTempWhichIsCreated) {
   EXPECT_EQ(List("e:\\temp\\"), std::vector<std::string>{});
 }
 
-TEST_F(Paths, MissingTemporaryPathFallsBackToCTemp) {
-  Standin().TempPath = "c:\\nowhere\\";
-  EXPECT_EQ(TempName(), "c:\\temp\\QTX0.tmp");
-}
-
-TEST_F(Paths, FailingGetTempPathFallsBackToCTemp) {
-  Standin().TempPath = "";
-  EXPECT_EQ(TempName(), "c:\\temp\\QTX0.tmp");
-}
-
-// Mended: a temporary path that does not fit 260 bytes counts as missing.
-TEST_F(Paths, TemporaryPathTooLongForItsBufferCountsAsMissing) {
-  Standin().TempPath = "c:\\" + std::string(257, 'T') + "\\";
-  EXPECT_EQ(TempName(), "c:\\temp\\QTX0.tmp");
+// Mended: a temporary path too long for its 260-byte buffer counts as
+// missing, like a failing GetTempPathA or a directory that is not there.
+TEST_F(Paths, TemporaryPathMissingFailingOrTooLongFallsBackToCTemp) {
+  for (const std::string& temp :
+       {std::string("c:\\nowhere\\"), std::string(), "c:\\" + std::string(257, 'T') + "\\"}) {
+    Restart();
+    Standin().TempPath = temp;
+    EXPECT_EQ(TempName(), "c:\\temp\\QTX0.tmp") << temp;
+  }
 }
 
 TEST_F(Paths, QtxNamesTakenAreSkipped) {
