@@ -1,0 +1,30 @@
+// Process-wide state of the window side of the preloader.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// The installer's way back: it posts this number to the window handle it
+// found on its command line. A fixed value below WM_USER, so that an
+// installer built without our headers can send it.
+constexpr UINT MSG_INSTALLER_DONE = 666;
+
+constexpr UINT_PTR CLEANUP_TIMER_ID = 1;
+// The installer posts its message just before it ends; the delay gives its
+// process time to go, so that its file can be deleted.
+constexpr UINT CLEANUP_DELAY_MS = 3000;
+
+constexpr char MAIN_WINDOW_CLASS[] = "Orvane 3D-Preloader";
+constexpr char WAITING_TITLE[] = "Bitte warten. Installation wird vorbereitet...";
+constexpr char APP_ICON_NAME[] = "IDI_SDIAPPLICATION";
+
+constexpr int MAIN_WINDOW_WIDTH = 350;
+constexpr int MAIN_WINDOW_HEIGHT = 50;
+
+// Set by WinMain from its arguments before anything else runs.
+extern HINSTANCE AppInstance;
+extern int AppCmdShow;
+
+// 1 once the first WM_PAINT has turned the window into the waiting window.
+extern std::int32_t FirstPaintDone;

@@ -1,0 +1,210 @@
+// SETUP.EXE run end to end: a medium with SETUP.EXE and SETUP.TMP, a stand-in
+// INSTALL.EXE inside the container, and a driver for the preloader's windows.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+#include "preloader_runs.h"
+
+namespace {
+
+constexpr char WAITING_TITLE[] = "Bitte warten. Installation wird vorbereitet...";
+constexpr std::uint64_t MS = 10000;  // FILETIME ticks per millisecond
+
+std::string TimeText(const LocalTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour,
+                t.Minute, t.Second);
+  return text;
+}
+
+// "NAME|size|time" as the stand-in lists it. An empty member carries no
+// data to decode, and its file keeps the time of its creation.
+std::string Expected(const PreloaderCase& c, const std::string& name) {
+  std::size_t size = c.Members.at(name).size();
+  return name + "|" + std::to_string(size) + "|" + (size ? TimeText(c.Times.at(name)) : "");
+}
+
+std::string Listed(const std::string& entry) {
+  if (entry.rfind("Install.ini|", 0) == 0) return "Install.ini";
+  return entry.find("|0|") != std::string::npos ? entry.substr(0, entry.rfind('|') + 1) : entry;
+}
+
+const PreloaderCase& Ended(const std::string& name) {
+  const PreloaderCase& c = PreloaderRuns::Get(name);
+  EXPECT_EQ(c.Failure, "") << name;
+  EXPECT_TRUE(c.Run.Ended) << name << ": SETUP.EXE did not end";
+  EXPECT_EQ(c.Run.ExitCode, 0u) << name;
+  return c;
+}
+
+// The installer's view of the staging directory: every member complete, with
+// its time, and Install.ini.
+void ExpectMembersHandedOver(const PreloaderCase& c) {
+  std::set<std::string> files;
+  for (const std::string& f : c.Run.Installer.All("file")) files.insert(Listed(f));
+  std::set<std::string> expected = {"Install.ini"};
+  for (const auto& m : c.Members) expected.insert(Expected(c, m.first));
+  EXPECT_EQ(files, expected) << c.Setup.Name;
+}
+
+// The tree with Install.ini checked for being there and then left out: its
+// bytes are the profile writer's business.
+Tree WithoutIni(const Tree& tree, const std::string& staging) {
+  Tree rest = tree;
+  auto ini = rest.find(staging + "Install.ini");
+  EXPECT_TRUE(ini != rest.end() && ini->second > 0) << "Install.ini missing or empty";
+  if (ini != rest.end()) rest.erase(ini);
+  return rest;
+}
+
+void ExpectLeftAfterCleanUp(const PreloaderCase& c, const std::string& staging) {
+  Tree expected = {{staging, -1}};
+  for (const auto& m : c.Members) {
+    if (m.first == "INSTALL.EXE") continue;
+    expected[staging + m.first] = static_cast<long long>(m.second.size());
+    EXPECT_EQ(ReadWholeFile(c.Run.TempDir + staging + m.first), m.second) << m.first;
+  }
+  EXPECT_EQ(WithoutIni(c.Run.TempTree, staging), expected) << c.Setup.Name;
+}
+
+std::string InstallerPathOf(const PreloaderCase& c, const std::string& staging) {
+  return c.Run.TempDir + staging + "INSTALL.EXE";
+}
+
+}  // namespace
+
+class FullProtocol : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FullProtocol, HandsTheInstallerItsFilesIniAndCommandLine) {
+  const PreloaderCase& c = Ended(GetParam());
+  const Report& seen = c.Run.Installer;
+  ASSERT_TRUE(seen.Exists()) << "the installer did not run";
+  EXPECT_EQ(seen.Get("done"), "1");
+
+  ExpectMembersHandedOver(c);
+  EXPECT_EQ(seen.Get("ini.sections"), "STANDARD");
+  EXPECT_EQ(seen.Get("ini.standard"), "INST_PATH=" + c.Run.MediumDir);
+  EXPECT_EQ(seen.Get("ini.inst_path"), c.Run.MediumDir);
+
+  // The handle on the command line is the waiting window the driver found.
+  std::string handle = c.Run.Window.Get("window.handle");
+  ASSERT_FALSE(handle.empty());
+  EXPECT_EQ(seen.Get("command_line"), InstallerPathOf(c, "_Orvane3d1\\") + " " + handle);
+}
+
+TEST_P(FullProtocol, ShowsTheWaitingWindowCentred) {
+  const PreloaderCase& c = Ended(GetParam());
+  const Report& seen = c.Run.Installer;
+  ASSERT_TRUE(seen.Exists());
+  EXPECT_EQ(seen.Get("window.class"), "Orvane 3D-Preloader");
+  EXPECT_EQ(seen.Get("window.title"), WAITING_TITLE);
+  EXPECT_EQ(seen.Get("window.visible"), "1");
+  unsigned long style = static_cast<unsigned long>(seen.Number("window.style"));
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u);
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), static_cast<unsigned long>(WS_CAPTION | WS_SYSMENU));
+  EXPECT_EQ(seen.Number("window.exstyle") & ~static_cast<unsigned long long>(WS_EX_WINDOWEDGE), 0u);
+  int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 175, y = GetSystemMetrics(SM_CYSCREEN) / 2 - 25;
+  EXPECT_EQ(seen.Get("window.rect"), std::to_string(x) + " " + std::to_string(y) + " 350 50");
+
+  EXPECT_EQ(seen.Get("class.style"), std::to_string(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(seen.Number("class.extra"), sizeof(void*));
+}
+
+TEST_P(FullProtocol, DeletesOnlyTheInstallerThreeSecondsAfterItsMessage) {
+  const PreloaderCase& c = Ended(GetParam());
+  ASSERT_EQ(c.Run.Installer.All("posted").size(), 1u);
+  std::uint64_t posted = c.Run.Installer.Number("posted");
+  ASSERT_GT(c.Run.ExitTime, posted);
+  EXPECT_GE(c.Run.ExitTime - posted, 2900 * MS);
+  EXPECT_LE(c.Run.ExitTime - posted, 6000 * MS);
+  ExpectLeftAfterCleanUp(c, "_Orvane3d1\\");
+  EXPECT_EQ(c.Run.MediumTree, (Tree{{"SETUP.EXE", c.Run.MediumTree.at("SETUP.EXE")},
+                                   {"SETUP.TMP", static_cast<long long>(c.Setup.Archive.size())}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Preloader, FullProtocol,
+                         ::testing::Values("protocol", "protocol-with-arguments"),
+                         [](const ::testing::TestParamInfo<const char*>& param) {
+                           return param.index == 0 ? std::string("NoArguments") : std::string("WithArguments");
+                         });
+
+TEST(Preloader, ArgumentsChangeNothing) {
+  const Report& plain = Ended("protocol").Run.Installer;
+  const Report& with = Ended("protocol-with-arguments").Run.Installer;
+  EXPECT_EQ(plain.All("file"), with.All("file"));
+  EXPECT_EQ(plain.Get("window.rect"), with.Get("window.rect"));
+  EXPECT_EQ(plain.Get("window.style"), with.Get("window.style"));
+}
+
+TEST(Preloader, RemovesTheStagingDirectoryTheInstallerEmptied) {
+  const PreloaderCase& c = Ended("emptied");
+  // The plain file _Orvane3d1 is taken for a used name.
+  EXPECT_EQ(c.Run.Installer.Get("command_line").rfind(InstallerPathOf(c, "_Orvane3d2\\") + " ", 0), 0u)
+      << c.Run.Installer.Get("command_line");
+  EXPECT_EQ(c.Run.TempTree, (Tree{{"_Orvane3d1", 10}}));
+  EXPECT_EQ(ReadWholeFile(c.Run.TempDir + "_Orvane3d1"), BytesOf("_Orvane3d1"));
+}
+
+TEST(Preloader, ASecondMessageStartsTheDelayAnew) {
+  const PreloaderCase& c = Ended("twice");
+  ASSERT_EQ(c.Run.Installer.All("posted").size(), 2u);
+  std::uint64_t first = c.Run.Installer.Number("posted", 0), second = c.Run.Installer.Number("posted", 1);
+  EXPECT_GE(second - first, 1900 * MS);
+  EXPECT_GE(c.Run.ExitTime - second, 2900 * MS);
+  EXPECT_LE(c.Run.ExitTime - second, 6000 * MS);
+  ExpectLeftAfterCleanUp(c, "_Orvane3d1\\");
+}
+
+TEST(Preloader, WithoutArchiveWaitsUntilClosedAndKeepsTheEmptyDirectory) {
+  const PreloaderCase& c = Ended("missing-archive");
+  EXPECT_EQ(c.Run.Window.Get("window.title"), WAITING_TITLE);
+  EXPECT_TRUE(c.Run.StillRunningWhenIdle);
+  EXPECT_EQ(c.Run.TempTreeWhileIdle, (Tree{{"_Orvane3d1\\", -1}}));
+  EXPECT_EQ(c.Run.TempTree, (Tree{{"_Orvane3d1\\", -1}}));
+  EXPECT_FALSE(c.Run.Installer.Exists());
+}
+
+TEST(Preloader, AFailingMemberIsReportedAndEndsExtraction) {
+  const PreloaderCase& c = Ended("failing-member");
+  const Report& box = c.Run.Box;
+  ASSERT_EQ(box.Get("found"), "1") << "no message box";
+  EXPECT_EQ(box.Get("window.title"), c.Run.TempDir + "_Orvane3d1\\BAD.BIN");
+  EXPECT_EQ(box.All("box.text"), std::vector<std::string>{"Fehler beim Decodieren!"});
+  EXPECT_EQ(box.All("box.button"), std::vector<std::string>{"OK|1"});
+
+  // While the box is open nothing has been started and LATER.BIN is not read.
+  EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
+  EXPECT_EQ(c.Run.TempTreeWhileBox.count("_Orvane3d1\\LATER.BIN"), 0u);
+  EXPECT_EQ(c.Run.TempTreeWhileBox.count("_Orvane3d1\\Install.ini"), 0u);
+
+  // After OK the installer runs all the same.
+  ASSERT_TRUE(c.Run.Installer.Exists());
+  EXPECT_EQ(c.Run.TempTree.count("_Orvane3d1\\LATER.BIN"), 0u);
+  EXPECT_EQ(c.Run.TempTree.count("_Orvane3d1\\INSTALL.EXE"), 0u);
+  EXPECT_EQ(ReadWholeFile(c.Run.TempDir + "_Orvane3d1\\GOOD.BIN"), c.Members.at("GOOD.BIN"));
+}
+
+TEST(Preloader, AnEntryCountWithTheTopBitSetMeansNoEntries) {
+  const PreloaderCase& c = Ended("count-0x8000");
+  EXPECT_TRUE(c.Run.StillRunningWhenIdle);
+  // Install.ini is written and the start of the missing installer fails quietly.
+  ASSERT_EQ(c.Run.TempTreeWhileIdle.size(), 2u);
+  EXPECT_EQ(c.Run.TempTreeWhileIdle.count("_Orvane3d1\\Install.ini"), 1u);
+  EXPECT_FALSE(c.Run.Installer.Exists());
+  EXPECT_EQ(c.Run.TempTree, c.Run.TempTreeWhileIdle);
+}
+
+TEST(Preloader, AMemberNameWithDotDotIsRefused) {
+  const PreloaderCase& c = Ended("dot-dot");
+  ASSERT_EQ(c.Run.Box.Get("found"), "1") << "no message box";
+  EXPECT_EQ(c.Run.Box.Get("window.title"), c.Run.TempDir + "_Orvane3d1\\..\\ESCAPED.BIN");
+  EXPECT_EQ(c.Run.Box.All("box.text"), std::vector<std::string>{"Fehler beim Decodieren!"});
+  ASSERT_TRUE(c.Run.Installer.Exists());
+  // Nothing beside the staging directory, nothing after the refused member.
+  Tree expected = {{"_Orvane3d1\\", -1},
+                   {"_Orvane3d1\\STANDIN.CFG", static_cast<long long>(c.Members.at("STANDIN.CFG").size())}};
+  EXPECT_EQ(WithoutIni(c.Run.TempTree, "_Orvane3d1\\"), expected);
+  EXPECT_EQ(GetFileAttributesA((c.Dir->Path() + "ESCAPED.BIN").c_str()), INVALID_FILE_ATTRIBUTES);
+}

@@ -1,0 +1,62 @@
+// One run of SETUP.EXE from a medium of its own: the copy of the program,
+// its SETUP.TMP, a temporary location of its own (through TMP and TEMP), and
+// what the stand-in installer and the window driver saw along the way.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "members.h"
+#include "report.h"
+
+enum class Driving {
+  WaitForExit,    // the installer's message ends the run
+  AnswerBox,      // a message box has to be answered first
+  CloseWhenIdle,  // nothing comes back; the window is closed from its system menu
+};
+
+struct Scenario {
+  std::string Name;
+  bool WithArchive = true;
+  Bytes Archive;
+  std::string Arguments;                     // behind the program's name
+  std::vector<std::string> PresetTempFiles;  // plain files in the temporary location
+  Driving Drive = Driving::WaitForExit;
+  DWORD IdleMs = 4000;  // how long an unanswered window is watched
+};
+
+// Relative path (directories end with '\') -> size, -1 for directories.
+using Tree = std::map<std::string, long long>;
+
+struct PreloaderRun {
+  std::string MediumDir;  // with trailing backslash
+  std::string TempDir;    // with trailing backslash
+  std::string ReportPath;
+  bool Ended = false;
+  DWORD ExitCode = 0xFFFFFFFF;
+  std::uint64_t ExitTime = 0;  // FILETIME, UTC
+  Report Installer;
+  Report Window;
+  Report Box;
+  bool InstallerRanBeforeBoxAnswered = false;
+  Tree TempTreeWhileBox;
+  bool StillRunningWhenIdle = false;
+  Tree TempTreeWhileIdle;
+  Tree TempTree;    // after the end
+  Tree MediumTree;  // after the end
+};
+
+// Windows form of the helper programs' paths from the build.
+std::string SetupExePath();
+std::string StandinExePath();
+
+// Runs the scenario in caseDir (with trailing backslash). Safe to call from
+// several threads at once.
+PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir);
+
+Tree ListTree(const std::string& dir);
+std::uint64_t FileTimeToNumber(const FILETIME& time);
