@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "container_reader.h"
 #include "extract_path.h"
+#include "file_time.h"
 #include "lzss.h"
 #include "progress_line.h"
 #include "stream_position.h"
@@ -36,6 +37,8 @@ Written DecodeInto(TLZSS& codec, const ContainerEntry& entry, const fs::path& ta
   }
   StreamSeek(codec.InputStream, static_cast<std::int64_t>(entry.MemberOffset), SEEK_SET);
   int decoded = codec.Decode(codec.InputStream, codec.OutputStream);
+  // Decode returns at once for an empty member and leaves its time alone.
+  if (decoded && entry.Header.UnpackedSize == 0) SetStreamFileTime(codec.OutputStream, entry.Header.PackedTime());
   bool writeFailed = std::ferror(codec.OutputStream) != 0;
   writeFailed = !CloseDurably(codec.OutputStream) || writeFailed;
   codec.OutputStream = nullptr;

@@ -1,0 +1,144 @@
+// Containers that create writes: exactly the codec's members behind their
+// name fields, the same bytes for any -j, and back to the same files and
+// times through test and extract.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "members.h"
+#include "setuppack_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const LocalTime kTime{2021, 3, 4, 5, 6, 8};
+
+struct PayloadSpec {
+  std::string Name;
+  Bytes Data;
+};
+
+std::vector<PayloadSpec> MixedPayload() {
+  Bytes text;
+  for (int i = 0; i < 3000; ++i) {
+    std::string line = "line " + std::to_string(i % 97) + " of the sample\n";
+    text.insert(text.end(), line.begin(), line.end());
+  }
+  return {{"INSTALL.EXE", RandomBytes(70000, 7)},
+          {"README.TXT", text},
+          {"EMPTY.DAT", {}},
+          {"ONE.BIN", {0x42}},
+          {"SPACES.TXT", Bytes(5000, ' ')}};
+}
+
+void WritePayload(const std::string& dir, const std::vector<PayloadSpec>& specs) {
+  fs::create_directories(dir);
+  for (const PayloadSpec& spec : specs) {
+    WriteWholeFile(dir + "/" + spec.Name, spec.Data);
+    ASSERT_TRUE(SetLocalWriteTime(dir + "/" + spec.Name, kTime));
+  }
+}
+
+}  // namespace
+
+TEST(RoundTrip, ContainerHoldsExactlyWhatEncodeWrites) {
+  ScratchDir dir;
+  std::vector<PayloadSpec> specs = MixedPayload();
+  WritePayload(dir.File("payload"), specs);
+  ASSERT_EQ(Setuppack({"create", "-q", dir.File("SETUP.TMP"), dir.File("payload")}).Code, 0);
+
+  // Directory members come in byte order of their names.
+  std::sort(specs.begin(), specs.end(), [](const PayloadSpec& a, const PayloadSpec& b) { return a.Name < b.Name; });
+  ScratchDir encodeDir;
+  std::vector<HandEntry> expected;
+  for (const PayloadSpec& spec : specs) expected.push_back({spec.Name, EncodeBytes(encodeDir, spec.Data, &kTime)});
+  EXPECT_EQ(ReadWholeFile(dir.File("SETUP.TMP")), ContainerOf(expected));
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"SETUP.TMP", "payload"})) << "no temporary file left";
+}
+
+TEST(RoundTrip, TestAndExtractGiveBackEveryFileWithItsTime) {
+  ScratchDir dir;
+  std::vector<PayloadSpec> specs = MixedPayload();
+  WritePayload(dir.File("payload"), specs);
+  std::string container = dir.File("SETUP.TMP");
+  ASSERT_EQ(Setuppack({"create", container, dir.File("payload")}).Code, 0);
+
+  RunResult test = Setuppack({"test", container});
+  EXPECT_EQ(test.Code, 0) << test.Err;
+  EXPECT_NE(test.Out.find("5 entries"), std::string::npos);
+
+  RunResult extract = Setuppack({"extract", "-C", dir.File("out"), container});
+  ASSERT_EQ(extract.Code, 0) << extract.Err;
+  for (const PayloadSpec& spec : specs) {
+    std::string file = dir.File("out") + "/" + spec.Name;
+    EXPECT_EQ(ReadWholeFile(file), spec.Data) << spec.Name;
+    LocalTime time;
+    ASSERT_TRUE(GetLocalWriteTime(file, time));
+    EXPECT_EQ(time, kTime) << spec.Name;
+  }
+  EXPECT_EQ(FilesIn(dir.File("out")).size(), specs.size()) << "no temporary file left";
+}
+
+TEST(RoundTrip, SameBytesForEveryJobCountAndEveryRun) {
+  ScratchDir dir;
+  std::vector<PayloadSpec> specs;
+  for (int i = 0; i < 23; ++i) {
+    Bytes data = RandomBytes(static_cast<std::size_t>(i * 3001 % 40000), static_cast<std::uint32_t>(i + 1));
+    for (std::size_t k = 0; k < data.size(); k += 3) data[k] = 'a';  // some matches to find
+    specs.push_back({"F" + std::to_string(i) + ".BIN", data});
+  }
+  WritePayload(dir.File("payload"), specs);
+  ASSERT_EQ(Setuppack({"create", "-q", "-j", "1", dir.File("one.tmp"), dir.File("payload")}).Code, 0);
+  Bytes reference = ReadWholeFile(dir.File("one.tmp"));
+  for (const char* jobs : {"2", "3", "8", "2"}) {
+    ASSERT_EQ(Setuppack({"create", "-q", "-j", jobs, dir.File("many.tmp"), dir.File("payload")}).Code, 0);
+    EXPECT_EQ(ReadWholeFile(dir.File("many.tmp")), reference) << "-j " << jobs;
+  }
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"many.tmp", "one.tmp", "payload"}));
+}
+
+TEST(RoundTrip, FilesAndDirectoriesKeepTheOrderGiven) {
+  ScratchDir dir;
+  WritePayload(dir.File("d"), {{"B", BytesOf("b")}, {"A", BytesOf("a")}});
+  WriteWholeFile(dir.File("Z"), BytesOf("z"));
+  ASSERT_EQ(Setuppack({"create", "-q", dir.File("S.TMP"), dir.File("Z"), dir.File("d")}).Code, 0);
+  RunResult list = Setuppack({"list", dir.File("S.TMP")});
+  std::size_t z = list.Out.find("  Z\n"), a = list.Out.find("  A\n"), b = list.Out.find("  B\n");
+  ASSERT_NE(z, std::string::npos);
+  EXPECT_LT(z, a);
+  EXPECT_LT(a, b);
+}
+
+TEST(RoundTrip, ReplacesAnExistingContainerWhole) {
+  ScratchDir dir;
+  WriteWholeFile(dir.File("SETUP.TMP"), RandomBytes(100000, 3));
+  WritePayload(dir.File("p"), {{"INSTALL.EXE", BytesOf("small")}});
+  ASSERT_EQ(Setuppack({"create", "-q", dir.File("SETUP.TMP"), dir.File("p")}).Code, 0);
+  EXPECT_EQ(Setuppack({"test", dir.File("SETUP.TMP")}).Code, 0);
+  EXPECT_LT(ReadWholeFile(dir.File("SETUP.TMP")).size(), 100u);
+}
+
+TEST(List, ShowsSizesRatioTimeAndTotal) {
+  ScratchDir dir;
+  WritePayload(dir.File("p"), {{"INSTALL.EXE", Bytes(1000, 'a')}, {"E.DAT", {}}, {"QU.TXT", BytesOf("abc")}});
+  ASSERT_EQ(Setuppack({"create", "-q", dir.File("S.TMP"), dir.File("p")}).Code, 0);
+
+  RunResult text = Setuppack({"list", dir.File("S.TMP")});
+  ASSERT_EQ(text.Code, 0) << text.Err;
+  // 1000 'a' bytes: one literal, then matches; 36 header bytes count too.
+  EXPECT_NE(text.Out.find("2021-03-04 05:06:08  INSTALL.EXE"), std::string::npos) << text.Out;
+  EXPECT_NE(text.Out.find("           3           40 1333.3%  2021-03-04 05:06:08  QU.TXT"), std::string::npos) << text.Out;
+  EXPECT_NE(text.Out.find("-  2021-03-04 05:06:08  E.DAT"), std::string::npos) << text.Out;
+  EXPECT_NE(text.Out.find("3 entries"), std::string::npos);
+
+  RunResult json = Setuppack({"list", "--json", dir.File("S.TMP")});
+  ASSERT_EQ(json.Code, 0);
+  EXPECT_NE(json.Out.find("\"name\": \"QU.TXT\", \"size\": 3, \"packed\": 40, \"ratio\": 13.3333, "
+                          "\"modified\": \"2021-03-04T05:06:08\""),
+            std::string::npos)
+      << json.Out;
+  EXPECT_NE(json.Out.find("\"name\": \"E.DAT\", \"size\": 0, \"packed\": 36, \"ratio\": null"), std::string::npos);
+  EXPECT_NE(json.Out.find("\"total\": {\"entries\": 3, \"size\": 1003"), std::string::npos);
+}
