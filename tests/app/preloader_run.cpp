@@ -86,19 +86,32 @@ void ListInto(const std::string& root, const std::string& relative, Tree& tree) 
   FindClose(search);
 }
 
-void CollectEnd(HANDLE process, PreloaderRun& run) {
-  run.Ended = WaitForSingleObject(process, RUN_TIMEOUT_MS) == WAIT_OBJECT_0;
-  FILETIME now, creation, exit, kernel, user;
+std::uint64_t Now() {
+  FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  if (!run.Ended) {
-    TerminateProcess(process, 99);
-    WaitForSingleObject(process, 5000);
-    return;
+  return FileTimeToNumber(now);
+}
+
+// Waits for the end of the run and watches the installer's file meanwhile:
+// the moment it goes is the moment of the clean-up.
+void CollectEnd(HANDLE process, const std::string& installerPath, PreloaderRun& run) {
+  bool seen = false;
+  DWORD start = GetTickCount();
+  for (;;) {
+    DWORD wait = WaitForSingleObject(process, 20);
+    if (GetFileAttributesA(installerPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+      seen = true;
+    else if (seen && !run.InstallerGoneTime)
+      run.InstallerGoneTime = Now();
+    if (wait == WAIT_OBJECT_0) break;
+    if (GetTickCount() - start > RUN_TIMEOUT_MS) {
+      TerminateProcess(process, 99);
+      WaitForSingleObject(process, 5000);
+      return;
+    }
   }
+  run.Ended = true;
   GetExitCodeProcess(process, &run.ExitCode);
-  run.ExitTime = GetProcessTimes(process, &creation, &exit, &kernel, &user) && FileTimeToNumber(exit)
-                     ? FileTimeToNumber(exit)
-                     : FileTimeToNumber(now);
 }
 
 }  // namespace
@@ -152,7 +165,7 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
       Drive(caseDir, preloader.Pid, "sysclose", DRIVER_TIMEOUT_MS);
       break;
   }
-  CollectEnd(preloader.Process, run);
+  CollectEnd(preloader.Process, run.TempDir + scenario.StagingName + "INSTALL.EXE", run);
   CloseHandle(preloader.Process);
 
   run.Installer = Report::Read(run.ReportPath);

@@ -27,6 +27,7 @@ struct Scenario {
   std::vector<std::string> PresetTempFiles;  // plain files in the temporary location
   Driving Drive = Driving::WaitForExit;
   DWORD IdleMs = 4000;  // how long an unanswered window is watched
+  std::string StagingName = "_Orvane3d1\\";
 };
 
 // Relative path (directories end with '\') -> size, -1 for directories.
@@ -38,7 +39,7 @@ struct PreloaderRun {
   std::string ReportPath;
   bool Ended = false;
   DWORD ExitCode = 0xFFFFFFFF;
-  std::uint64_t ExitTime = 0;  // FILETIME, UTC
+  std::uint64_t InstallerGoneTime = 0;  // FILETIME, UTC; 0 while it was never seen go
   Report Installer;
   Report Window;
   Report Box;

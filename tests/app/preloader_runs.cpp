@@ -51,6 +51,10 @@ class CaseBuilder {
     c_.Setup.Arguments = arguments;
     return *this;
   }
+  CaseBuilder& Staging(const std::string& name) {
+    c_.Setup.StagingName = name;
+    return *this;
+  }
   CaseBuilder& PresetTempFile(const std::string& name) {
     c_.Setup.PresetTempFiles.push_back(name);
     return *this;
@@ -87,6 +91,7 @@ void BuildCases() {
       .Installer("empty-dir")
       .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
       .PresetTempFile("_Orvane3d1")
+      .Staging("_Orvane3d2\\")
       .Add();
 
   CaseBuilder("twice", Driving::WaitForExit).Installer("twice").Add();
