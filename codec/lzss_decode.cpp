@@ -1,4 +1,9 @@
 // Decoding one member: header, token stream, length check and file time.
+//
+// Without progress reports the token stream is decoded a group at a time
+// from a block of token bytes into a linear window of output; with progress
+// reports, one byte at a time through the stream, so that every reported
+// byte has already reached it. Both read the same tokens the same way.
 #include <cstring>
 
 #include "file_time.h"
@@ -9,6 +14,11 @@
 namespace {
 
 constexpr int RING_MASK = RING_SIZE - 1;
+constexpr int GROUP_BYTES = 1 + 8 * 2;          // a flag byte and eight matches
+constexpr int GROUP_OUTPUT = 8 * MAX_MATCH;     // the most a group can produce
+
+int MatchPosition(std::uint8_t b0, std::uint8_t b1) { return b0 | ((b1 & 0xF0) << 4); }
+int MatchLength(std::uint8_t b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
 
 // The member's token bytes, read from the input in blocks but never beyond
 // the header's PackedSize, so that the input stands exactly behind the
@@ -18,62 +28,145 @@ class TokenSource {
   TokenSource(FILE* input, std::uint32_t packedSize) : input_(input), unread_(packedSize) {}
 
   bool Fetch(std::uint8_t& byte) {
-    if (next_ == end_ && !Refill()) return false;
+    if (next_ == end_ && !Ensure(1)) return false;
     byte = block_[next_++];
     return true;
   }
+
+  // Makes at least `count` bytes available when the member has them.
+  bool Ensure(std::size_t count) {
+    if (end_ - next_ >= count) return true;
+    if (unread_ == 0 || ended_) return false;
+    std::memmove(block_, block_ + next_, end_ - next_);
+    end_ -= next_;
+    next_ = 0;
+    std::size_t want = sizeof block_ - end_;
+    if (want > unread_) want = unread_;
+    std::size_t got = std::fread(block_ + end_, 1, want, input_);
+    if (got < want) ended_ = true;
+    unread_ -= static_cast<std::uint32_t>(got);
+    taken_ += static_cast<std::uint32_t>(got);
+    end_ += got;
+    return end_ - next_ >= count;
+  }
+
+  const std::uint8_t* Data() const { return block_ + next_; }
+  void Advance(std::size_t count) { next_ += count; }
 
   // Token bytes handed out so far.
   std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(end_ - next_); }
 
  private:
-  bool Refill() {
-    if (unread_ == 0 || ended_) return false;
-    std::size_t want = unread_ < sizeof block_ ? unread_ : sizeof block_;
-    std::size_t got = std::fread(block_, 1, want, input_);
-    if (got < want) ended_ = true;
-    unread_ -= static_cast<std::uint32_t>(got);
-    taken_ += static_cast<std::uint32_t>(got);
-    next_ = 0;
-    end_ = got;
-    return got > 0;
-  }
-
   FILE* input_;
   std::uint32_t unread_;
   std::uint32_t taken_ = 0;
   bool ended_ = false;
   std::size_t next_ = 0;
   std::size_t end_ = 0;
-  std::uint8_t block_[4096];
+  std::uint8_t block_[16 * 1024];
 };
 
-// Output without progress reports: the ring itself is the output buffer and
-// goes to the stream whenever the write position wraps.
-class RingSink {
+// Output without progress reports: the last 4096 bytes as history, then room
+// for a large block of new bytes, which go to the stream in one write when
+// the block is full. A match's ring position becomes a distance back from
+// the write position, so that a copy can move eight bytes at a time.
+class WindowSink {
  public:
-  RingSink(std::uint8_t* ring, FILE* output) : ring_(ring), output_(output) {}
+  // Ring positions 0..4077 start as spaces, 4078..4095 as 0, and writing
+  // starts at 4078: seen from there, distance d holds ring position
+  // (4078 - d) & 4095.
+  explicit WindowSink(FILE* output) : output_(output) {
+    std::memset(window_, 0, RING_SIZE - RING_START);
+    std::memset(window_ + RING_SIZE - RING_START, ' ', RING_START);
+    next_ = start_ = window_ + RING_SIZE;
+  }
 
-  void Put(std::uint8_t c) {
-    ring_[position_] = c;
-    if (++position_ == RING_SIZE) {
-      std::fwrite(ring_ + flushed_, 1, static_cast<std::size_t>(RING_SIZE - flushed_), output_);
-      flushed_ = 0;
-      position_ = 0;
+  // Room for `count` more bytes without a flush.
+  void Reserve(std::size_t count) {
+    if (static_cast<std::size_t>(window_ + WINDOW_END - next_) < count) Flush(true);
+  }
+
+  void Literal(std::uint8_t c) { *next_++ = c; }
+
+  void Match(int position, int length) {
+    int writePosition = (startRing_ + static_cast<int>(next_ - start_)) & RING_MASK;
+    int distance = (writePosition - position) & RING_MASK;
+    if (distance == 0) distance = RING_SIZE;
+    const std::uint8_t* from = next_ - distance;
+    std::uint8_t* to = next_;
+    next_ += length;
+    if (distance >= 8) {
+      // Each eight-byte step reads only bytes written before it; the last
+      // one may run past the match into the slack, which is rewritten later.
+      for (int k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
+    } else {
+      for (int k = 0; k < length; ++k) to[k] = from[k];  // a short repeating pattern
     }
   }
 
-  void Finish() {
-    if (position_ > flushed_)
-      std::fwrite(ring_ + flushed_, 1, static_cast<std::size_t>(position_ - flushed_), output_);
-  }
+  void Finish() { Flush(false); }
 
  private:
-  std::uint8_t* ring_;
+  static constexpr std::size_t BLOCK = 64 * 1024;
+  static constexpr std::size_t WINDOW_END = RING_SIZE + BLOCK;
+  static constexpr std::size_t SLACK = 8;
+
+  void Flush(bool keepHistory) {
+    std::size_t fresh = static_cast<std::size_t>(next_ - start_);
+    if (fresh) std::fwrite(start_, 1, fresh, output_);
+    startRing_ = (startRing_ + static_cast<int>(fresh)) & RING_MASK;
+    if (keepHistory) {
+      std::memmove(window_, next_ - RING_SIZE, RING_SIZE);
+      next_ = start_ = window_ + RING_SIZE;
+    } else {
+      start_ = next_;
+    }
+  }
+
   FILE* output_;
-  int position_ = RING_START;
-  int flushed_ = RING_START;
+  std::uint8_t* start_;        // first byte not yet handed to the stream
+  std::uint8_t* next_;         // where the next byte goes
+  int startRing_ = RING_START;  // the ring position of *start_
+  std::uint8_t window_[WINDOW_END + SLACK];
 };
+
+void RunTokensFast(TokenSource& source, WindowSink& sink) {
+  unsigned flags = 0;
+  for (;;) {
+    flags >>= 1;
+    if ((flags & 0x100) == 0) {
+      if (source.Ensure(GROUP_BYTES)) {
+        // A whole group is there: eight tokens without a check per byte.
+        sink.Reserve(GROUP_OUTPUT);
+        const std::uint8_t* in = source.Data();
+        unsigned groupFlags = *in++;
+        for (int t = 0; t < 8; ++t, groupFlags >>= 1) {
+          if (groupFlags & 1) {
+            sink.Literal(*in++);
+          } else {
+            sink.Match(MatchPosition(in[0], in[1]), MatchLength(in[1]));
+            in += 2;
+          }
+        }
+        source.Advance(static_cast<std::size_t>(in - source.Data()));
+        continue;
+      }
+      std::uint8_t flagByte;
+      if (!source.Fetch(flagByte)) return;
+      flags = flagByte | 0xFF00u;
+    }
+    // The member's last bytes: token by token, each fetch checked.
+    sink.Reserve(MAX_MATCH);
+    std::uint8_t b0, b1;
+    if (flags & 1) {
+      if (!source.Fetch(b0)) return;
+      sink.Literal(b0);
+    } else {
+      if (!source.Fetch(b0) || !source.Fetch(b1)) return;
+      sink.Match(MatchPosition(b0, b1), MatchLength(b1));
+    }
+  }
+}
 
 // Output with a progress report after every byte that reaches the stream.
 class ProgressSink {
@@ -88,18 +181,13 @@ class ProgressSink {
     position_ = (position_ + 1) & RING_MASK;
   }
 
-  void Finish() {}
-
  private:
   TLZSS& codec_;
   FILE* output_;
   int position_ = RING_START;
 };
 
-// Runs the token stream until a fetch fails: at PackedSize bytes or at the
-// end of the input. A token whose bytes are not all there is dropped whole.
-template <class Sink>
-void RunTokens(TokenSource& source, const std::uint8_t* ring, Sink& sink) {
+void RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressSink& sink) {
   unsigned flags = 0;
   for (;;) {
     flags >>= 1;
@@ -108,17 +196,15 @@ void RunTokens(TokenSource& source, const std::uint8_t* ring, Sink& sink) {
       if (!source.Fetch(flagByte)) return;
       flags = flagByte | 0xFF00u;
     }
+    std::uint8_t b0, b1;
     if (flags & 1) {
-      std::uint8_t literal;
-      if (!source.Fetch(literal)) return;
-      sink.Put(literal);
+      if (!source.Fetch(b0)) return;
+      sink.Put(b0);
     } else {
-      std::uint8_t b0, b1;
       if (!source.Fetch(b0) || !source.Fetch(b1)) return;
-      int position = b0 | ((b1 & 0xF0) << 4);
-      int length = (b1 & 0x0F) + MATCH_THRESHOLD + 1;
+      int position = MatchPosition(b0, b1);
       // Byte by byte: a match may overlap the bytes it is producing.
-      for (int k = 0; k < length; ++k) sink.Put(ring[(position + k) & RING_MASK]);
+      for (int k = 0; k < MatchLength(b1); ++k) sink.Put(ring[(position + k) & RING_MASK]);
     }
   }
 }
@@ -145,18 +231,17 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   ReadLittleEndian(input, 4, PackedSize);
   if (UnpackedSize == 0) return 1;
 
-  std::memset(RingBuffer, ' ', RING_START);
-  // Positions a valid stream writes before it reads them; zeroed so that a
-  // damaged one decodes the same way every time.
-  std::memset(RingBuffer + RING_START, 0, RING_SIZE - RING_START);
-
   TokenSource source(input, PackedSize);
   if (ProgressEnabled) {
+    std::memset(RingBuffer, ' ', RING_START);
+    // Positions a valid stream writes before it reads them; zeroed so that a
+    // damaged one decodes the same way every time.
+    std::memset(RingBuffer + RING_START, 0, RING_SIZE - RING_START);
     ProgressSink sink(*this, output);
-    RunTokens(source, RingBuffer, sink);
+    RunTokensReporting(source, RingBuffer, sink);
   } else {
-    RingSink sink(RingBuffer, output);
-    RunTokens(source, RingBuffer, sink);
+    WindowSink sink(output);
+    RunTokensFast(source, sink);
     sink.Finish();
   }
   ConsumedCount = source.Fetched() + 1;  // the fetch that failed counts too

@@ -14,6 +14,67 @@ int TLZSS::ReadByte(FILE* input) {
   return c;
 }
 
+namespace {
+
+// Encode reads its input to the end, so it may take it in blocks: the same
+// bytes as ReadByte one at a time, and the same count in UnpackedSize.
+class InputBlocks {
+ public:
+  InputBlocks(FILE* input, std::uint32_t& count) : input_(input), count_(count) {}
+
+  int Next() {
+    if (next_ == end_) {
+      end_ = std::fread(block_, 1, sizeof block_, input_);
+      next_ = 0;
+      if (end_ == 0) return EOF;
+    }
+    ++count_;
+    return block_[next_++];
+  }
+
+ private:
+  FILE* input_;
+  std::uint32_t& count_;
+  std::size_t next_ = 0;
+  std::size_t end_ = 0;
+  std::uint8_t block_[STREAM_BUFFER_SIZE];
+};
+
+std::uint64_t Load64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Compares the 18-byte strings at a and b, whose first bytes are equal: the
+// result is the length of their common beginning (18 when all are equal),
+// and cmp the difference of the first bytes that differ.
+int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int& cmp) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  cmp = a[1] - b[1];
+  if (cmp != 0) return 1;  // the usual case in data that does not repeat
+  for (int at = 2; at < 18; at += 8) {
+    std::uint64_t diff = Load64(a + at) ^ Load64(b + at);
+    if (diff) {
+      int i = at + __builtin_ctzll(diff) / 8;
+      cmp = a[i] - b[i];
+      return i;
+    }
+  }
+  cmp = 0;
+  return MAX_MATCH;
+#else
+  int i = 1;
+  for (; i < MAX_MATCH; ++i) {
+    cmp = a[i] - b[i];
+    if (cmp != 0) break;
+  }
+  return i;
+#endif
+}
+
+}  // namespace
+
 void TLZSS::InitTree() {
   for (int i = RING_SIZE + 1; i < RIGHT_CHILD_SIZE; ++i) RightChild[i] = NIL;
   for (int i = 0; i < RING_SIZE; ++i) Parent[i] = NIL;
@@ -43,11 +104,7 @@ void TLZSS::InsertNode(int r) {
         return;
       }
     }
-    int i = 1;
-    for (; i < MAX_MATCH; ++i) {
-      cmp = key[i] - RingBuffer[p + i];
-      if (cmp != 0) break;
-    }
+    int i = CommonLength(key, &RingBuffer[p], cmp);
     if (i > MatchLength) {
       MatchPosition = p;
       MatchLength = i;
@@ -127,8 +184,9 @@ int TLZSS::Encode(FILE* input, FILE* output) {
   // member's bytes never depend on what the object encoded before.
   std::memset(RingBuffer + RING_START, 0, RING_ARRAY_SIZE - RING_START);
 
+  InputBlocks reader(input, UnpackedSize);
   int len = 0;
-  for (int c; len < MAX_MATCH && (c = ReadByte(input)) != EOF; ++len)
+  for (int c; len < MAX_MATCH && (c = reader.Next()) != EOF; ++len)
     RingBuffer[r + len] = static_cast<std::uint8_t>(c);
   UnpackedSize = static_cast<std::uint32_t>(len);
   if (len == 0) return 1;
@@ -158,7 +216,7 @@ int TLZSS::Encode(FILE* input, FILE* output) {
 
     int last = MatchLength;
     int i = 0;
-    for (int c; i < last && (c = ReadByte(input)) != EOF; ++i) {
+    for (int c; i < last && (c = reader.Next()) != EOF; ++i) {
       DeleteNode(s);
       RingBuffer[s] = static_cast<std::uint8_t>(c);
       if (s < MAX_MATCH - 1) RingBuffer[s + RING_SIZE] = static_cast<std::uint8_t>(c);

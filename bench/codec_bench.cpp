@@ -1,0 +1,117 @@
+// Benchmarks of the codec and its yardsticks, file to file with the files in
+// the page cache. Every benchmark counts the corpus's unpacked bytes, so
+// MB/s compare directly.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "codec_bench.h"
+#include "corpus.h"
+#include "lzss.h"
+#include "plain_decoder.h"
+#include "plain_encoder.h"
+
+namespace {
+
+FILE* OpenBuffered(const std::string& path, const char* mode) {
+  FILE* f = std::fopen(path.c_str(), mode);
+  if (f) std::setvbuf(f, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+  return f;
+}
+
+void Fail(benchmark::State& state, const char* what) { state.SkipWithError(what); }
+
+void BM_Decode(benchmark::State& state, CorpusKind kind) {
+  const std::string& member = CorpusMember(kind);
+  std::string out = BenchScratchFile("decode.out");
+  for (auto _ : state) {
+    TLZSS codec(0);
+    if (!codec.OpenInput(member.c_str(), -1) || !codec.OpenOutput(out.c_str(), -1) ||
+        codec.Decode(codec.InputStream, codec.OutputStream) != 1)
+      return Fail(state, "decode failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CORPUS_SIZE));
+}
+
+void BM_PlainDecode(benchmark::State& state, CorpusKind kind) {
+  const std::string& member = CorpusMember(kind);
+  std::string out = BenchScratchFile("plain-decode.out");
+  for (auto _ : state) {
+    FILE* in = OpenBuffered(member, "rb");
+    FILE* o = OpenBuffered(out, "wb+");
+    PlainDecodeResult r = PlainDecode(in, o);
+    std::fclose(in);
+    std::fclose(o);
+    if (r.Result != 1) return Fail(state, "plain decode failed");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CORPUS_SIZE));
+}
+
+void BM_Encode(benchmark::State& state, CorpusKind kind) {
+  const std::string& raw = CorpusFile(kind);
+  std::string out = BenchScratchFile("encode.out");
+  std::uint32_t packed = 0;
+  for (auto _ : state) {
+    TLZSS codec(0);
+    if (!codec.OpenInput(raw.c_str(), -1) || !codec.OpenOutput(out.c_str(), -1) ||
+        codec.Encode(codec.InputStream, codec.OutputStream) != 1)
+      return Fail(state, "encode failed");
+    packed = codec.PackedSize;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CORPUS_SIZE));
+  state.counters["packed"] = packed;
+}
+
+void BM_PlainEncode(benchmark::State& state, CorpusKind kind) {
+  const std::string& raw = CorpusFile(kind);
+  std::string out = BenchScratchFile("plain-encode.out");
+  for (auto _ : state) {
+    FILE* in = OpenBuffered(raw, "rb");
+    FILE* o = OpenBuffered(out, "wb");
+    PlainEncodeTokens(in, o);
+    std::fclose(in);
+    std::fclose(o);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CORPUS_SIZE));
+}
+
+void BM_Memcpy(benchmark::State& state) {
+  std::vector<char> from(CORPUS_SIZE, 'x'), to(CORPUS_SIZE);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), CORPUS_SIZE);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CORPUS_SIZE));
+}
+
+void BM_FileCopy(benchmark::State& state) {
+  const std::string& raw = CorpusFile(CorpusKind::Text);
+  std::string out = BenchScratchFile("copy.out");
+  std::vector<char> block(STREAM_BUFFER_SIZE);
+  for (auto _ : state) {
+    FILE* in = OpenBuffered(raw, "rb");
+    FILE* o = OpenBuffered(out, "wb");
+    std::size_t got;
+    while ((got = std::fread(block.data(), 1, block.size(), in)) > 0) std::fwrite(block.data(), 1, got, o);
+    std::fclose(in);
+    std::fclose(o);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * CORPUS_SIZE));
+}
+
+}  // namespace
+
+void RegisterCodecBenchmarks() {
+  for (CorpusKind kind : AllCorpusKinds()) {
+    std::string suffix = std::string("/") + CorpusName(kind);
+    benchmark::RegisterBenchmark(("decode" + suffix).c_str(), BM_Decode, kind);
+    benchmark::RegisterBenchmark(("plain_decode" + suffix).c_str(), BM_PlainDecode, kind);
+    benchmark::RegisterBenchmark(("encode" + suffix).c_str(), BM_Encode, kind);
+    benchmark::RegisterBenchmark(("plain_encode" + suffix).c_str(), BM_PlainEncode, kind);
+  }
+  benchmark::RegisterBenchmark("memcpy", BM_Memcpy);
+  benchmark::RegisterBenchmark("file_copy", BM_FileCopy);
+}

@@ -1,0 +1,171 @@
+// The decoder's block-wise fast path and the encoder's word-wise compare,
+// held to the format read and written the plain way, on valid, random and
+// adversarial input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "lzss.h"
+#include "members.h"
+#include "plain_decoder.h"
+#include "plain_encoder.h"
+
+namespace {
+
+struct Decoded {
+  int Result;
+  Bytes Output;
+  long InputPosition;
+  bool operator==(const Decoded& o) const {
+    return Result == o.Result && Output == o.Output && InputPosition == o.InputPosition;
+  }
+};
+
+Decoded DecodeWithCodec(const ScratchDir& dir, const std::string& in, int progress) {
+  std::string out = dir.File("codec.out");
+  Decoded d;
+  {
+    TLZSS codec(progress);
+    codec.OpenInput(in.c_str(), -1);
+    codec.OpenOutput(out.c_str(), -1);
+    d.Result = codec.Decode(codec.InputStream, codec.OutputStream);
+    d.InputPosition = std::ftell(codec.InputStream);
+  }
+  d.Output = ReadWholeFile(out);
+  return d;
+}
+
+Decoded DecodePlainly(const ScratchDir& dir, const std::string& in) {
+  std::string out = dir.File("plain.out");
+  FILE* input = std::fopen(in.c_str(), "rb");
+  FILE* output = std::fopen(out.c_str(), "wb");
+  Decoded d;
+  d.Result = PlainDecode(input, output).Result;
+  d.InputPosition = std::ftell(input);
+  std::fclose(input);
+  std::fclose(output);
+  d.Output = ReadWholeFile(out);
+  return d;
+}
+
+// The fast path, the reporting path and the plain reading agree.
+void ExpectSameDecoding(const ScratchDir& dir, const Bytes& stream, const std::string& what) {
+  std::string in = dir.File("stream.bin");
+  WriteWholeFile(in, stream);
+  Decoded plain = DecodePlainly(dir, in);
+  Decoded fast = DecodeWithCodec(dir, in, 0);
+  Decoded reporting = DecodeWithCodec(dir, in, 1);
+  ASSERT_TRUE(fast == plain) << what << ": fast path differs (result " << fast.Result << " vs " << plain.Result
+                             << ", " << fast.Output.size() << " vs " << plain.Output.size() << " bytes, input at "
+                             << fast.InputPosition << " vs " << plain.InputPosition << ")";
+  ASSERT_TRUE(reporting == plain) << what << ": reporting path differs";
+}
+
+Bytes Member(const Bytes& tokens, std::uint32_t unpacked, std::uint32_t packed) {
+  HeaderFields h;
+  h.UnpackedSize = unpacked;
+  h.PackedSize = packed;
+  return MakeMember(h, tokens);
+}
+
+TEST(FastPath, RandomTokenStreams) {
+  ScratchDir dir;
+  for (std::uint32_t seed = 1; seed <= 60; ++seed) {
+    Bytes tokens = RandomBytes(100 + seed * 997 % 40000, seed);
+    // The declared sizes: right, short, and reaching past the stream.
+    std::uint32_t n = static_cast<std::uint32_t>(tokens.size());
+    for (std::uint32_t packed : {n, n / 2, n + 50}) {
+      Bytes stream = Member(tokens, 1000, packed);
+      Bytes tail = RandomBytes(30, seed + 1000);
+      stream.insert(stream.end(), tail.begin(), tail.end());
+      ExpectSameDecoding(dir, stream, "seed " + std::to_string(seed) + " packed " + std::to_string(packed));
+    }
+  }
+}
+
+TEST(FastPath, AdversarialMatches) {
+  ScratchDir dir;
+  Bytes tokens;
+  // Every match position and length once, in groups of eight matches:
+  // overlapping copies at distances 1 to 7, copies from the initial spaces,
+  // and copies from ring positions 4078..4095 before they are written.
+  for (int position = 0; position < 4096; position += 1) {
+    if (tokens.size() % 17 == 0) tokens.push_back(0x00);
+    tokens.push_back(static_cast<std::uint8_t>(position & 0xFF));
+    tokens.push_back(static_cast<std::uint8_t>(((position >> 4) & 0xF0) | (position % 16)));
+  }
+  std::uint32_t n = static_cast<std::uint32_t>(tokens.size());
+  ExpectSameDecoding(dir, Member(tokens, 1, n), "all positions");
+
+  // Literals then matches a few bytes back from the write position.
+  Bytes near;
+  for (int round = 0; round < 600; ++round) {
+    near.push_back(0x55);  // literal, match, literal, match, ...
+    int back = 1 + round % 20;
+    int position = (4078 + round * 11 - back) & 0xFFF;
+    for (int t = 0; t < 4; ++t) {
+      near.push_back(static_cast<std::uint8_t>('a' + round % 26));
+      near.push_back(static_cast<std::uint8_t>(position & 0xFF));
+      near.push_back(static_cast<std::uint8_t>(((position >> 4) & 0xF0) | (round % 16)));
+    }
+  }
+  ExpectSameDecoding(dir, Member(near, 1, static_cast<std::uint32_t>(near.size())), "near matches");
+}
+
+TEST(FastPath, StreamsCutAtEveryPosition) {
+  ScratchDir dir;
+  Bytes data = BytesOf("It was the best of times, it was the worst of times; it was the best of times.");
+  for (int i = 0; i < 6; ++i) data.insert(data.end(), data.begin(), data.begin() + 40);
+  Bytes member = EncodeBytes(dir, data);
+  Bytes tokens = TokensOf(member);
+  std::uint32_t n = static_cast<std::uint32_t>(tokens.size());
+  for (std::uint32_t cut = 0; cut <= n; ++cut) {
+    // PackedSize cut, and the file itself cut with the right PackedSize.
+    ExpectSameDecoding(dir, Member(tokens, static_cast<std::uint32_t>(data.size()), cut),
+                       "packed size " + std::to_string(cut));
+    Bytes shortFile = Member(tokens, static_cast<std::uint32_t>(data.size()), n);
+    shortFile.resize(36 + cut);
+    ExpectSameDecoding(dir, shortFile, "file cut at " + std::to_string(cut));
+  }
+}
+
+TEST(FastPath, LongMembersCrossEveryBlockBoundary) {
+  ScratchDir dir;
+  Bytes data = RandomBytes(150000, 9);
+  for (std::size_t i = 0; i < data.size(); i += 97) data[i] = 'q';
+  data.insert(data.end(), 200000, 'z');
+  ExpectSameDecoding(dir, EncodeBytes(dir, data), "long member");
+}
+
+Bytes PlainTokens(const ScratchDir& dir, const Bytes& data) {
+  std::string in = dir.File("plain-in.bin"), out = dir.File("plain-tokens.bin");
+  WriteWholeFile(in, data);
+  FILE* input = std::fopen(in.c_str(), "rb");
+  FILE* output = std::fopen(out.c_str(), "wb");
+  PlainEncodeTokens(input, output);
+  std::fclose(input);
+  std::fclose(output);
+  return ReadWholeFile(out);
+}
+
+TEST(FastPath, EncodeWritesThePlainEncodersBytes) {
+  ScratchDir dir;
+  std::vector<std::pair<std::string, Bytes>> inputs;
+  for (std::size_t n : {0, 1, 2, 17, 18, 19, 34, 35, 36, 4095, 4096, 4113, 70000})
+    inputs.push_back({"random " + std::to_string(n), RandomBytes(n, static_cast<std::uint32_t>(n) + 3)});
+  Bytes text;
+  while (text.size() < 300000) {
+    const char* line = "#define WINAPI_FAMILY_PARTITION(x) ((WINAPI_FAMILY & x) == x)\r\n\t\tint value;  ";
+    text.insert(text.end(), line, line + std::char_traits<char>::length(line));
+    text.push_back(static_cast<std::uint8_t>('0' + text.size() % 10));
+  }
+  inputs.push_back({"text", text});
+  Bytes skewed = RandomBytes(200000, 5);
+  for (auto& b : skewed) b = static_cast<std::uint8_t>(b % 3 == 0 ? 0 : b % 7);
+  inputs.push_back({"few symbols", skewed});
+  inputs.push_back({"spaces", Bytes(50000, ' ')});
+  for (const auto& input : inputs)
+    EXPECT_EQ(TokensOf(EncodeBytes(dir, input.second)), PlainTokens(dir, input.second)) << input.first;
+}
+
+}  // namespace
