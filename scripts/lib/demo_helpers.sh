@@ -54,9 +54,9 @@ screenshot() {
 
 # Watches the staging directory while the preloader cleans up, for at most
 # `seconds`, and tells what it saw.
+# `start` is when the installer finished, as date +%s.%N gave it.
 watch_cleanup() {
-  local staging=$1 pid=$2 seconds=$3 start installer_gone=0 elapsed
-  start=$(date +%s.%N)
+  local staging=$1 pid=$2 seconds=$3 start=$4 installer_gone=0 elapsed
   while :; do
     elapsed=$(awk -v s="$start" -v n="$(date +%s.%N)" 'BEGIN { printf "%.1f", n - s }')
     if [ $installer_gone -eq 0 ] && [ ! -e "$staging/INSTALL.EXE" ]; then
@@ -76,16 +76,24 @@ watch_cleanup() {
   done
 }
 
-# Prints the exit code of background job `pid`, or "timeout".
+# Sets exit_code to the exit code of background job `pid`, or to "timeout".
+# Not for $(...): a subshell cannot wait for the script's own jobs.
 wait_exit_code() {
   local pid=$1 seconds=$2 i
+  exit_code=timeout
   for i in $(seq 1 $((seconds * 5))); do
     if ! kill -0 "$pid" 2>/dev/null; then
       wait "$pid"
-      echo $?
+      exit_code=$?
       return
     fi
     sleep 0.2
   done
-  echo timeout
+}
+
+# Windows in a Wine desktop of their own, which draws their frames and
+# captions: the virtual display has no window manager to do it.
+use_wine_desktop() {
+  "$root/scripts/wine-run" "$prefix" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Demo /f >/dev/null 2>&1
+  "$root/scripts/wine-run" "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Demo /d 1024x768 /f >/dev/null 2>&1
 }
