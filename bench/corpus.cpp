@@ -79,7 +79,9 @@ void MakeCorpus(CorpusKind kind, const std::string& path) {
       FillFromFiles(out, {"/usr/share/mingw-w64/include", "/usr/include"}, {".h"});
       break;
     case CorpusKind::Binary:
-      FillFromFiles(out, {"/usr/x86_64-w64-mingw32/lib", "/usr/lib/x86_64-linux-gnu"}, {".a"});
+      // Windows programs and libraries, as an installer carries them.
+      FillFromFiles(out, {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows", "/usr/x86_64-w64-mingw32/lib"},
+                    {".dll", ".exe", ".a"});
       break;
     case CorpusKind::Random:
       FillRandom(out);

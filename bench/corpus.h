@@ -1,6 +1,7 @@
 // The benchmark corpus, made at run time from files the setup step installs
-// anyway: text from the Windows headers of the cross compiler, executable-like
-// data from its import libraries, and seeded random bytes. 32 MiB each.
+// anyway: text from the Windows headers of the cross compiler, executables
+// from the Windows programs and libraries of Wine, and seeded random bytes.
+// 32 MiB each.
 #pragma once
 
 #include <string>

@@ -49,6 +49,10 @@ class TLZSS {
   // Write one member made of the rest of input at output's current position.
   int Encode(FILE* input, FILE* output);
 
+  // The same with a minimum-cost parse: smaller members, slower, decoded
+  // by the same Decode. Allocates its own working memory (a few MiB).
+  int EncodeBest(FILE* input, FILE* output);
+
   // Encoder steps, public so that tests can hold them to the format.
   int ReadByte(FILE* input);
   void InitTree();

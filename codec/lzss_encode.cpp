@@ -3,10 +3,8 @@
 // of a string's first byte) over the last 4096 bytes.
 #include <cstring>
 
-#include "file_time.h"
 #include "lzss.h"
-#include "member_header.h"
-#include "stream_position.h"
+#include "member_writer.h"
 
 int TLZSS::ReadByte(FILE* input) {
   int c = std::getc(input);
@@ -157,24 +155,8 @@ int TLZSS::Encode(FILE* input, FILE* output) {
   PackedSize = 0;
   if (!input || !output || !HasArrays()) return 0;
 
-  MemberHeader header;
-  DosDateTime written;
-  if (ReadStreamFileTime(input, written)) header.SetTime(written);  // else all zero
-  WriteLittleEndian(output, 4, MEMBER_MAGIC);
-  std::uint8_t timeFields[24];
-  const std::int32_t fields[6] = {header.TwoSeconds, header.Minute, header.Hour,
-                                  header.Day,        header.Month,  header.Year};
-  for (int i = 0; i < 24; ++i)
-    timeFields[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(fields[i / 4]) >> (8 * (i % 4)));
-  std::fwrite(timeFields, 1, sizeof timeFields, output);
-  std::int64_t sizePosition = StreamTell(output);
-  WriteLittleEndian(output, 4, 0);
-  WriteLittleEndian(output, 4, 0);
-
-  std::uint8_t code[17];
-  int fill = 1;
-  std::uint8_t mask = 1;
-  code[0] = 0;
+  std::int64_t sizePosition = BeginMember(input, output);
+  TokenWriter tokens(output);
   int s = 0;
   int r = RING_START;
 
@@ -198,20 +180,9 @@ int TLZSS::Encode(FILE* input, FILE* output) {
     if (MatchLength > len) MatchLength = len;
     if (MatchLength <= MATCH_THRESHOLD) {
       MatchLength = 1;
-      code[0] |= mask;
-      code[fill++] = RingBuffer[r];
+      tokens.Literal(RingBuffer[r]);
     } else {
-      code[fill++] = static_cast<std::uint8_t>(MatchPosition & 0xFF);
-      code[fill++] = static_cast<std::uint8_t>(((MatchPosition >> 4) & 0xF0) |
-                                               (MatchLength - (MATCH_THRESHOLD + 1)));
-    }
-    mask = static_cast<std::uint8_t>(mask << 1);
-    if (mask == 0) {
-      std::fwrite(code, 1, static_cast<std::size_t>(fill), output);
-      PackedSize += static_cast<std::uint32_t>(fill);
-      code[0] = 0;
-      fill = 1;
-      mask = 1;
+      tokens.Match(MatchPosition, MatchLength);
     }
 
     int last = MatchLength;
@@ -232,15 +203,8 @@ int TLZSS::Encode(FILE* input, FILE* output) {
     }
   } while (len > 0);
 
-  if (fill > 1) {
-    std::fwrite(code, 1, static_cast<std::size_t>(fill), output);
-    PackedSize += static_cast<std::uint32_t>(fill);
-  }
-
-  std::int64_t endPosition = StreamTell(output);
-  StreamSeek(output, sizePosition, SEEK_SET);
-  WriteLittleEndian(output, 4, UnpackedSize);
-  WriteLittleEndian(output, 4, PackedSize);
-  StreamSeek(output, endPosition, SEEK_SET);
+  tokens.Finish();
+  PackedSize = tokens.Written();
+  EndMember(output, sizePosition, UnpackedSize, PackedSize);
   return 1;
 }
