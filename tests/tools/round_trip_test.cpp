@@ -142,3 +142,19 @@ TEST(List, ShowsSizesRatioTimeAndTotal) {
   EXPECT_NE(json.Out.find("\"name\": \"E.DAT\", \"size\": 0, \"packed\": 36, \"ratio\": null"), std::string::npos);
   EXPECT_NE(json.Out.find("\"total\": {\"entries\": 3, \"size\": 1003"), std::string::npos);
 }
+
+TEST(RoundTrip, BestIsSmallerDeterministicAndReadsBack) {
+  ScratchDir dir;
+  std::vector<PayloadSpec> specs = MixedPayload();
+  WritePayload(dir.File("payload"), specs);
+  ASSERT_EQ(Setuppack({"create", "-q", dir.File("plain.tmp"), dir.File("payload")}).Code, 0);
+  ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "1", dir.File("best.tmp"), dir.File("payload")}).Code, 0);
+  ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "3", dir.File("best3.tmp"), dir.File("payload")}).Code, 0);
+  Bytes best = ReadWholeFile(dir.File("best.tmp"));
+  EXPECT_EQ(ReadWholeFile(dir.File("best3.tmp")), best) << "the same bytes whatever -j";
+  EXPECT_LT(best.size(), ReadWholeFile(dir.File("plain.tmp")).size());
+
+  EXPECT_EQ(Setuppack({"test", "-q", dir.File("best.tmp")}).Code, 0);
+  ASSERT_EQ(Setuppack({"extract", "-q", "-C", dir.File("out"), dir.File("best.tmp")}).Code, 0);
+  for (const PayloadSpec& spec : specs) EXPECT_EQ(ReadWholeFile(dir.File("out") + "/" + spec.Name), spec.Data) << spec.Name;
+}

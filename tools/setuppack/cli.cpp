@@ -35,6 +35,9 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   createCommand->add_option("-j,--jobs", create.Jobs, "Members encoded at once (default: the number of cores)")
       ->check(CLI::Range(1u, 64u));
   createCommand->add_flag("-q,--quiet", quiet, "No progress line, warnings or summary");
+  bool best = false;
+  createCommand->add_flag("--best", best,
+                          "Smallest members: a minimum-cost parse, slower; the preloader reads them the same way");
   createCommand->add_option("container", create.Container, "The container to write, e.g. SETUP.TMP")->required();
   createCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
 
@@ -65,6 +68,7 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
     return code == 0 ? EXIT_OK : EXIT_USAGE;
   }
   console.Quiet = quiet;
+  if (best) create.Effort = EncodeEffort::Best;
   try {
     if (*createCommand) return RunCreate(create, console);
     if (*listCommand) return RunList(listed, json, console);

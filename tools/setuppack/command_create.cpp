@@ -40,7 +40,7 @@ int RunCreate(const CreateOptions& options, const Console& console) {
   InstallInterruptCleanup();
   PackSummary summary;
   Problem failure;
-  if (!PackContainer(options.Container, files, options.Jobs, console, summary, failure)) {
+  if (!PackContainer(options.Container, files, options.Jobs, options.Effort, console, summary, failure)) {
     console.Error(failure.File, failure.What);
     return EXIT_BAD_DATA;
   }

@@ -6,9 +6,9 @@
 
 #include "console.h"
 
-// How hard the encoder looks for matches. Only the codec's own encoder
-// exists so far; a denser, slower one will be offered as --best.
-enum class EncodeEffort { Standard };
+// How hard the encoder works: the codec's greedy parse, or (--best) the
+// minimum-cost parse, smaller and a little slower, decoded the same way.
+enum class EncodeEffort { Standard, Best };
 
 struct CreateOptions {
   std::string Container;

@@ -34,7 +34,8 @@ class WatchedInput {
 
 }  // namespace
 
-EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch) {
+EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch,
+                           EncodeEffort effort) {
   EncodeOutcome outcome;
   FILE* in = std::fopen(file.Path.c_str(), "rb");
   if (!in) {
@@ -45,7 +46,10 @@ EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, Inp
   WatchedInput closer(in, watch);
 
   std::int64_t memberStart = StreamTell(out);
-  codec.Encode(in, out);
+  if (effort == EncodeEffort::Best)
+    codec.EncodeBest(in, out);
+  else
+    codec.Encode(in, out);
   std::int64_t memberEnd = StreamTell(out);
   std::int64_t bytesRead = StreamTell(in);
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "lzss.h"
+#include "commands.h"
 #include "payload.h"
 
 // The stream a worker is reading right now, so that the progress line can
@@ -26,4 +27,5 @@ struct EncodeOutcome {
 // Writes the member at out's current position; out is left at its end.
 // Write errors on out are the caller's to find (ferror), since they concern
 // the file being written, not the payload file.
-EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch);
+EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch,
+                           EncodeEffort effort);

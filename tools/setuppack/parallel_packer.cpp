@@ -45,11 +45,12 @@ struct Progress {
 };
 
 bool PackInOrder(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
-                 Progress& progress, ProgressLine& line, PackSummary& summary, Problem& failure) {
+                 EncodeEffort effort, Progress& progress, ProgressLine& line, PackSummary& summary,
+                 Problem& failure) {
   TLZSS codec(0);
   for (const PayloadFile& file : files) {
     WriteNameField(out, file.Name);
-    EncodeOutcome outcome = EncodeMember(codec, file, out, progress.Watches[0].get());
+    EncodeOutcome outcome = EncodeMember(codec, file, out, progress.Watches[0].get(), effort);
     if (!outcome.Ok) {
       failure = {file.Path, outcome.Error};
       return false;
@@ -76,8 +77,8 @@ struct EncodedMember {
 class ParallelPacker {
  public:
   ParallelPacker(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
-                 unsigned jobs, Progress& progress, ProgressLine& line)
-      : out_(out), container_(container), files_(files), jobs_(jobs), progress_(progress),
+                 unsigned jobs, EncodeEffort effort, Progress& progress, ProgressLine& line)
+      : out_(out), container_(container), files_(files), jobs_(jobs), effort_(effort), progress_(progress),
         line_(line), members_(files.size()) {}
 
   bool Run(PackSummary& summary, Problem& failure) {
@@ -133,7 +134,7 @@ class ParallelPacker {
       return result;
     }
     std::setvbuf(temp, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
-    EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch);
+    EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch, effort_);
     bool written = !std::ferror(temp);
     written = std::fclose(temp) == 0 && written;
     if (!outcome.Ok) {
@@ -198,6 +199,7 @@ class ParallelPacker {
   const std::string& container_;
   const std::vector<PayloadFile>& files_;
   unsigned jobs_;
+  EncodeEffort effort_;
   Progress& progress_;
   ProgressLine& line_;
   std::vector<EncodedMember> members_;
@@ -211,7 +213,8 @@ class ParallelPacker {
 }  // namespace
 
 bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
-                   unsigned jobs, const Console& console, PackSummary& summary, Problem& failure) {
+                   unsigned jobs, EncodeEffort effort, const Console& console, PackSummary& summary,
+                   Problem& failure) {
   TempOutput output(container);
   if (!output.Open()) {
     failure = {container, "cannot create a temporary file beside it: " + std::string(std::strerror(errno))};
@@ -226,8 +229,8 @@ bool PackContainer(const std::string& container, const std::vector<PayloadFile>&
   Progress progress(jobs > 1 ? jobs : 1);
   ProgressLine line(console, "packing", files.size(), totalBytes, [&progress] { return progress.BytesDone(); });
 
-  bool ok = jobs <= 1 ? PackInOrder(out, container, files, progress, line, summary, failure)
-                      : ParallelPacker(out, container, files, jobs, progress, line).Run(summary, failure);
+  bool ok = jobs <= 1 ? PackInOrder(out, container, files, effort, progress, line, summary, failure)
+                      : ParallelPacker(out, container, files, jobs, effort, progress, line).Run(summary, failure);
   line.Stop();
   if (!ok) return false;
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "console.h"
 #include "payload.h"
 
@@ -24,4 +25,5 @@ struct PackSummary {
 // problem is in `failure`, and neither the container nor a temporary file
 // is left behind.
 bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
-                   unsigned jobs, const Console& console, PackSummary& summary, Problem& failure);
+                   unsigned jobs, EncodeEffort effort, const Console& console, PackSummary& summary,
+                   Problem& failure);
