@@ -3,14 +3,16 @@
 #include <benchmark/benchmark.h>
 
 #include "codec_bench.h"
+#include "pack_bench.h"
 #include "table_reporter.h"
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RegisterCodecBenchmarks();
+  RegisterPackBenchmarks();
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintTable();
+  bool met = reporter.PrintTable();
   benchmark::Shutdown();
-  return 0;
+  return met ? 0 : 3;
 }
