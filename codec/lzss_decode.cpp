@@ -219,16 +219,9 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   MemberHeader header;
   ReadLittleEndian(input, 4, header.Magic);
   if (header.Magic != MEMBER_MAGIC) return 0;
-  std::uint32_t fields[6];
-  for (std::uint32_t& field : fields) ReadLittleEndian(input, 4, field);
-  header.TwoSeconds = static_cast<std::int32_t>(fields[0]);
-  header.Minute = static_cast<std::int32_t>(fields[1]);
-  header.Hour = static_cast<std::int32_t>(fields[2]);
-  header.Day = static_cast<std::int32_t>(fields[3]);
-  header.Month = static_cast<std::int32_t>(fields[4]);
-  header.Year = static_cast<std::int32_t>(fields[5]);
-  ReadLittleEndian(input, 4, UnpackedSize);
-  ReadLittleEndian(input, 4, PackedSize);
+  ReadMemberHeaderAfterMagic(input, header);
+  UnpackedSize = header.UnpackedSize;
+  PackedSize = header.PackedSize;
   if (UnpackedSize == 0) return 1;
 
   TokenSource source(input, PackedSize);

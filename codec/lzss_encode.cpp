@@ -3,6 +3,7 @@
 // of a string's first byte) over the last 4096 bytes.
 #include <cstring>
 
+#include "common_length.h"
 #include "lzss.h"
 #include "member_writer.h"
 
@@ -37,39 +38,6 @@ class InputBlocks {
   std::size_t end_ = 0;
   std::uint8_t block_[STREAM_BUFFER_SIZE];
 };
-
-std::uint64_t Load64(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// Compares the 18-byte strings at a and b, whose first bytes are equal: the
-// result is the length of their common beginning (18 when all are equal),
-// and cmp the difference of the first bytes that differ.
-int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int& cmp) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  cmp = a[1] - b[1];
-  if (cmp != 0) return 1;  // the usual case in data that does not repeat
-  for (int at = 2; at < 18; at += 8) {
-    std::uint64_t diff = Load64(a + at) ^ Load64(b + at);
-    if (diff) {
-      int i = at + __builtin_ctzll(diff) / 8;
-      cmp = a[i] - b[i];
-      return i;
-    }
-  }
-  cmp = 0;
-  return MAX_MATCH;
-#else
-  int i = 1;
-  for (; i < MAX_MATCH; ++i) {
-    cmp = a[i] - b[i];
-    if (cmp != 0) break;
-  }
-  return i;
-#endif
-}
 
 }  // namespace
 

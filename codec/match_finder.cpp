@@ -1,40 +1,7 @@
 #include "match_finder.h"
 
-#include <cstring>
-
+#include "common_length.h"
 #include "lzss.h"
-
-namespace {
-
-std::uint64_t Load64(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// Length of the common beginning of two 18-byte strings whose first bytes
-// are equal; cmp gets the difference of the first bytes that differ.
-int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int& cmp) {
-  int i = 1;
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  for (; i + 8 <= MAX_MATCH; i += 8) {
-    std::uint64_t diff = Load64(a + i) ^ Load64(b + i);
-    if (diff) {
-      i += __builtin_ctzll(diff) / 8;
-      cmp = a[i] - b[i];
-      return i;
-    }
-  }
-#endif
-  for (; i < MAX_MATCH; ++i) {
-    cmp = a[i] - b[i];
-    if (cmp != 0) return i;
-  }
-  cmp = 0;
-  return MAX_MATCH;
-}
-
-}  // namespace
 
 MatchFinder::MatchFinder() : left_(NODES, NONE), right_(NODES + 256, NONE), parent_(NODES, NONE) {}
 

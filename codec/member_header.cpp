@@ -32,17 +32,21 @@ void WriteLittleEndian(FILE* stream, int byteCount, std::uint32_t value) {
 }
 
 std::size_t ReadMemberHeader(FILE* stream, MemberHeader& header) {
-  std::uint32_t v[9];
+  std::size_t got = ReadLittleEndian(stream, 4, header.Magic);
+  return got + ReadMemberHeaderAfterMagic(stream, header);
+}
+
+std::size_t ReadMemberHeaderAfterMagic(FILE* stream, MemberHeader& header) {
+  std::uint32_t v[8];
   std::size_t total = 0;
   for (std::uint32_t& field : v) total += ReadLittleEndian(stream, 4, field);
-  header.Magic = v[0];
-  header.TwoSeconds = static_cast<std::int32_t>(v[1]);
-  header.Minute = static_cast<std::int32_t>(v[2]);
-  header.Hour = static_cast<std::int32_t>(v[3]);
-  header.Day = static_cast<std::int32_t>(v[4]);
-  header.Month = static_cast<std::int32_t>(v[5]);
-  header.Year = static_cast<std::int32_t>(v[6]);
-  header.UnpackedSize = v[7];
-  header.PackedSize = v[8];
+  header.TwoSeconds = static_cast<std::int32_t>(v[0]);
+  header.Minute = static_cast<std::int32_t>(v[1]);
+  header.Hour = static_cast<std::int32_t>(v[2]);
+  header.Day = static_cast<std::int32_t>(v[3]);
+  header.Month = static_cast<std::int32_t>(v[4]);
+  header.Year = static_cast<std::int32_t>(v[5]);
+  header.UnpackedSize = v[6];
+  header.PackedSize = v[7];
   return total;
 }

@@ -37,3 +37,5 @@ void WriteLittleEndian(FILE* stream, int byteCount, std::uint32_t value);
 
 // Reads a whole header in the same way; returns the number of bytes read.
 std::size_t ReadMemberHeader(FILE* stream, MemberHeader& header);
+// The same for the 32 bytes behind the magic, once the magic has been read.
+std::size_t ReadMemberHeaderAfterMagic(FILE* stream, MemberHeader& header);

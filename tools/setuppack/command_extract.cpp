@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "container_reader.h"
+#include "open_container.h"
 #include "extract_path.h"
 #include "file_time.h"
 #include "lzss.h"
@@ -66,17 +67,8 @@ Written DecodeInto(TLZSS& codec, const ContainerEntry& entry, const fs::path& ta
 
 int RunExtract(const std::string& container, const std::string& directory, const Console& console) {
   ContainerReader reader;
-  std::string error;
+  if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
   ContainerDamage damage;
-  bool damaged = false;
-  if (!reader.Open(container, error, damage, damaged)) {
-    console.Error(container, error);
-    return EXIT_BAD_DATA;
-  }
-  if (damaged) {
-    console.Error(container, damage.Describe());
-    return EXIT_BAD_DATA;
-  }
   TLZSS codec(0);
   if (!codec.OpenInput(container.c_str(), -1)) {
     console.Error(container, std::string("cannot open: ") + std::strerror(errno));

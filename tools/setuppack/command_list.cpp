@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "open_container.h"
 #include "container_reader.h"
 #include "member_time_text.h"
 
@@ -91,13 +92,9 @@ void PrintJson(const Console& console, const std::string& container, const std::
 
 int RunList(const std::string& container, bool json, const Console& console) {
   ContainerReader reader;
-  std::string error;
   ContainerDamage damage;
   bool damaged = false;
-  if (!reader.Open(container, error, damage, damaged)) {
-    console.Error(container, error);
-    return EXIT_BAD_DATA;
-  }
+  if (!OpenContainer(reader, container, console, damage, damaged)) return EXIT_BAD_DATA;
   std::vector<ContainerEntry> entries;
   Totals totals;
   ContainerEntry entry;

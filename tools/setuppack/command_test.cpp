@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "container_reader.h"
+#include "open_container.h"
 #include "member_names.h"
 #include "progress_line.h"
 #include "stream_position.h"
@@ -27,17 +28,9 @@ bool NameIsSound(const ContainerEntry& entry, std::map<std::string, ContainerEnt
 
 int RunTest(const std::string& container, const Console& console) {
   ContainerReader reader;
-  std::string error;
+  if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
   ContainerDamage damage;
   bool damaged = false;
-  if (!reader.Open(container, error, damage, damaged)) {
-    console.Error(container, error);
-    return EXIT_BAD_DATA;
-  }
-  if (damaged) {
-    console.Error(container, damage.Describe());
-    return EXIT_BAD_DATA;
-  }
 
   std::atomic<std::uint64_t> bytesRead{0};
   ProgressLine line(console, "testing", static_cast<std::uint64_t>(reader.Count()), reader.FileSize(),
