@@ -1,0 +1,172 @@
+// Writes the fuzzers' seed corpora, made by the codec's own encoder from
+// small varied inputs:
+//   <dir>/data/       the inputs themselves (round trip)
+//   <dir>/member/     one member each, and the format's hand-made examples (decode)
+//   <dir>/container/  SETUP.TMP files, sound and a little off (staging, setuppack)
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lzss.h"
+#include "memory_stream.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes Pseudorandom(std::size_t count, std::uint32_t seed) {
+  Bytes bytes(count);
+  for (std::uint8_t& b : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<std::uint8_t>(seed >> 16);
+  }
+  return bytes;
+}
+
+Bytes Repeated(const std::string& pattern, std::size_t count) {
+  Bytes bytes;
+  while (bytes.size() < count) bytes.push_back(static_cast<std::uint8_t>(pattern[bytes.size() % pattern.size()]));
+  return bytes;
+}
+
+// Words from a small vocabulary: text that compresses the way documents do.
+Bytes Words(std::size_t count, std::uint32_t seed) {
+  static const char* const vocabulary[] = {"Bitte ", "warten ", "Installation ", "wird ", "vorbereitet ",
+                                           "der ", "die ", "das ", "Datei ", "\r\n"};
+  Bytes bytes;
+  while (bytes.size() < count) {
+    seed = seed * 1103515245u + 12345u;
+    const char* word = vocabulary[(seed >> 16) % 10];
+    bytes.insert(bytes.end(), word, word + std::char_traits<char>::length(word));
+  }
+  bytes.resize(count);
+  return bytes;
+}
+
+std::vector<std::pair<std::string, Bytes>> Inputs() {
+  // The start of a Windows program: the MZ header and the DOS stub's text.
+  Bytes installer(600, 0);
+  installer[0] = 'M';
+  installer[1] = 'Z';
+  installer[60] = 0x80;
+  Bytes stub = Text("This program cannot be run in DOS mode.\r\r\n$");
+  std::copy(stub.begin(), stub.end(), installer.begin() + 0x4E);
+  return {
+      {"empty", {}},
+      {"one-byte", Text("a")},
+      {"overlap", Text("ababababa")},
+      {"spaces", Bytes(100, ' ')},
+      {"text", Text("Bitte warten. Installation wird vorbereitet...\r\n[STANDARD]\r\nINST_PATH=D:\\\r\n")},
+      {"random-300", Pseudorandom(300, 1)},
+      {"pattern-2000", Repeated("0123456", 2000)},
+      {"words-5000", Words(5000, 2)},
+      {"installer", installer},
+      {"random-20000", Pseudorandom(20000, 3)},  // a token stream longer than one read block
+      {"zeros-80000", Bytes(80000, 0)},          // output longer than one write block
+  };
+}
+
+Bytes Encoded(const Bytes& data, bool best) {
+  FILE* input = OpenMemoryInput(data.data(), data.size());
+  MemoryOutput output;
+  {
+    TLZSS codec(0);
+    int made = best ? codec.EncodeBest(input, output.Stream()) : codec.Encode(input, output.Stream());
+    if (made != 1) std::abort();
+  }
+  std::fclose(input);
+  return output.Contents();
+}
+
+void Put32(Bytes& out, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A member with a header written by hand: 2025-06-15 10:20:58.
+Bytes HandMember(const Bytes& tokens, std::uint32_t unpackedSize) {
+  Bytes member;
+  for (std::uint32_t field : {MEMBER_MAGIC, 29u, 20u, 10u, 15u, 6u, 45u, unpackedSize,
+                              static_cast<std::uint32_t>(tokens.size())})
+    Put32(member, field);
+  member.insert(member.end(), tokens.begin(), tokens.end());
+  return member;
+}
+
+struct Entry {
+  std::string Name;
+  Bytes Member;
+};
+
+Bytes Container(std::uint16_t count, const std::vector<Entry>& entries) {
+  Bytes bytes = {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)};
+  for (const Entry& entry : entries) {
+    bytes.push_back(static_cast<std::uint8_t>(entry.Name.size()));
+    bytes.push_back(static_cast<std::uint8_t>(entry.Name.size() >> 8));
+    bytes.insert(bytes.end(), entry.Name.begin(), entry.Name.end());
+    bytes.insert(bytes.end(), entry.Member.begin(), entry.Member.end());
+  }
+  return bytes;
+}
+
+Bytes Container(const std::vector<Entry>& entries) {
+  return Container(static_cast<std::uint16_t>(entries.size()), entries);
+}
+
+void Write(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out.good()) {
+    std::fprintf(stderr, "make_seeds: cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds DIR\n");
+    return 2;
+  }
+  fs::path dir = argv[1];
+  for (const char* part : {"data", "member", "container"}) fs::create_directories(dir / part);
+
+  std::vector<std::pair<std::string, Bytes>> inputs = Inputs();
+  for (const auto& [name, data] : inputs) {
+    Write(dir / "data" / name, data);
+    Write(dir / "member" / name, Encoded(data, false));
+  }
+  Write(dir / "member" / "text-best", Encoded(inputs[4].second, true));
+  // The format's own examples: an overlapping match, a copy of the initial
+  // spaces, a match of 18 from near the ring's end.
+  Write(dir / "member" / "example-overlap", HandMember({0x03, 0x61, 0x62, 0xEE, 0xF4}, 9));
+  Write(dir / "member" / "example-spaces", HandMember({0x00, 0x00, 0x00}, 3));
+  Write(dir / "member" / "example-longest", HandMember({0x06, 0xDC, 0xFF, 0x20, 0x20}, 20));
+
+  Bytes installer = Encoded(inputs[8].second, false);
+  Bytes text = Encoded(inputs[4].second, false);
+  Bytes words = Encoded(inputs[7].second, false);
+  Bytes empty = Encoded({}, false);
+  Write(dir / "container" / "usual",
+        Container({{"INSTALL.EXE", installer}, {"DATA.TXT", text}, {"EMPTY.DAT", empty}}));
+  Write(dir / "container" / "installer-only", Container({{"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "no-entries", Container(0, {{"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "top-bit-count", Container(0xFFFF, {{"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "more-announced",
+        Container(3, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
+  Write(dir / "container" / "fewer-announced",
+        Container(1, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
+  Write(dir / "container" / "subdirectory", Container({{"SUB\\FILE.DAT", text}, {"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "zero-in-name", Container({{std::string("A.TXT\0B", 7), text}}));
+  Write(dir / "container" / "duplicate", Container({{"A.TXT", text}, {"A.TXT", words}}));
+  Write(dir / "container" / "long-name", Container({{std::string(180, 'N') + ".DAT", text}}));
+  Write(dir / "container" / "refused-name", Container({{"..\\EVIL.EXE", text}}));
+  return 0;
+}

@@ -1,0 +1,76 @@
+// setuppack's reading of a container it is handed: `test`, `list --json`
+// and `extract` on arbitrary bytes.
+//
+// Each either succeeds or ends with exit 1 and a "setuppack: FILE: ..."
+// line; none writes outside the directory it was given. And `test` may pass
+// only a container that the preloader unpacks whole, without its message:
+// the preloader model must then decode every entry, and `extract` must
+// write exactly those members with exactly those bytes.
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "fuzz_check.h"
+#include "fuzz_files.h"
+#include "preloader_model.h"
+
+namespace {
+
+struct Run {
+  int Code = -1;
+  std::string Out;
+  std::string Err;
+};
+
+Run Setuppack(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  Run run;
+  run.Code = RunSetuppack(args, Console{out, err, false, false});
+  run.Out = out.str();
+  run.Err = err.str();
+  return run;
+}
+
+// A failure is a clear message, never a silent exit 1; a success with -q
+// (or a listing) prints nothing on stderr.
+void CheckOutcome(const Run& run) {
+  FUZZ_CHECK(run.Code == 0 || run.Code == 1);
+  if (run.Code == 1) FUZZ_CHECK(run.Err.compare(0, 11, "setuppack: ") == 0);
+  if (run.Code == 0) FUZZ_CHECK(run.Err.empty());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string& root = FuzzRoot();
+  const std::string container = root + "/SETUP.TMP";
+  const std::string target = root + "/out";
+  EmptyDirectory(target);
+  WriteHostFile(container, data, size);
+
+  Run tested = Setuppack({"test", "-q", container});
+  Run listed = Setuppack({"list", "--json", container});
+  Run extracted = Setuppack({"extract", "-q", "-C", target, container});
+  for (const Run* run : {&tested, &listed, &extracted}) CheckOutcome(*run);
+
+  // Extraction stays inside its directory and leaves no temporary file.
+  for (const std::string& path : TreeBelow(root)) {
+    FUZZ_CHECK(path == "SETUP.TMP" || path.compare(0, 4, "out/") == 0);
+    FUZZ_CHECK(path.find(".setuppack-") == std::string::npos);
+  }
+
+  if (tested.Code != 0) return 0;
+  FUZZ_CHECK(listed.Code == 0 && extracted.Code == 0);
+  PreloaderOutcome preloader = ModelExtraction(data, size, "c:\\windows\\temp\\_Orvane3d1\\");
+  FUZZ_CHECK(!preloader.Failed);
+  FUZZ_CHECK(preloader.EntriesWritten == preloader.Count);
+  std::set<std::string> files = TreeBelow(target);
+  FUZZ_CHECK(files.size() == preloader.Files.size());
+  for (const auto& file : preloader.Files) {
+    FUZZ_CHECK(files.count(file.first) == 1);
+    FUZZ_CHECK(ReadHostFile(target + "/" + file.first) == file.second);
+  }
+  return 0;
+}
