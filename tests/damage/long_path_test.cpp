@@ -1,0 +1,71 @@
+// Staging below a temporary directory whose path comes close to the 256-byte
+// path buffers: member paths that just fit are written, the first that does
+// not is refused with the message, and nothing ever overflows or lands
+// elsewhere.
+#include "damage_fixture.h"
+
+namespace {
+
+// A Windows directory path on c: of exactly `length` bytes, backslash
+// included, made of components the host can hold.
+std::string DirectoryOfLength(std::size_t length) {
+  std::string path = "c:\\";
+  while (path.size() < length) {
+    std::size_t left = length - path.size();
+    std::size_t part = left > 60 ? 50 : left - 1;
+    path += std::string(part, 'T') + "\\";
+  }
+  return path;
+}
+
+class LongPath : public DamageTest {
+ protected:
+  // INSTALL.EXE, then README.TXT's member under each of `names`.
+  Bytes Container(const std::vector<std::string>& names) const {
+    const SampleEntry& installer = sample_.Entry("INSTALL.EXE");
+    const SampleEntry& readme = sample_.Entry("README.TXT");
+    auto begin = sample_.Content.begin();
+    Bytes container(begin, begin + static_cast<std::ptrdiff_t>(installer.End));
+    container = WithField16(container, 0, static_cast<std::uint16_t>(names.size() + 1));
+    for (const std::string& name : names) {
+      container.push_back(static_cast<std::uint8_t>(name.size()));
+      container.push_back(static_cast<std::uint8_t>(name.size() >> 8));
+      container.insert(container.end(), name.begin(), name.end());
+      container.insert(container.end(), begin + static_cast<std::ptrdiff_t>(readme.Member),
+                       begin + static_cast<std::ptrdiff_t>(readme.End));
+    }
+    return container;
+  }
+};
+
+}  // namespace
+
+TEST_F(LongPath, AStagingRootCloseToTheLimit) {
+  std::string temp = DirectoryOfLength(229);
+  std::string staging = temp + "_Orvane3d1\\";  // 240 bytes: INSTALL.EXE fits with 4 to spare
+  ASSERT_EQ(staging.size(), 240u);
+  std::string fits(15, 'A'), tooLong(16, 'B');
+  PreloaderRun run = RunPreloader(Container({fits, tooLong}), temp);
+  EXPECT_EQ(InstallerPath, staging + "INSTALL.EXE");
+  CheckPreloader(run, Expected::Whole({"INSTALL.EXE"})
+                          .With(fits, sample_.Entry("README.TXT").Data)
+                          .FailsAt(staging + tooLong));
+}
+
+TEST_F(LongPath, ANameOfTheLargestLengthBehindALongRoot) {
+  std::string temp = DirectoryOfLength(229);
+  std::string name(65535, 'N');
+  PreloaderRun run = RunPreloader(Container({name}), temp);
+  CheckPreloader(run, Expected::Whole({"INSTALL.EXE"}).FailsAt(temp + "_Orvane3d1\\" + name));
+}
+
+TEST_F(LongPath, AStagingDirectoryWhoseInstallerPathDoesNotFit) {
+  // 240 + 11 + 11 bytes: the staging directory cannot be made, so no member
+  // can be written; the hand-off is still attempted, and fails quietly.
+  std::string temp = DirectoryOfLength(240);
+  PreloaderRun run = RunPreloader(Container({"A"}), temp);
+  EXPECT_EQ(InstallerPath, temp + "_Orvane3d1\\INSTALL.EXE");
+  Expected expected = Expected::Whole({}).FailsAt(temp + "_Orvane3d1\\INSTALL.EXE");
+  expected.StagingMade = false;
+  CheckPreloader(run, expected);
+}
