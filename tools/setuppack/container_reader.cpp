@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "lzss.h"
 #include "stream_position.h"
@@ -33,6 +34,14 @@ ContainerReader::~ContainerReader() {
 bool ContainerReader::Open(const std::string& path, std::string& error, ContainerDamage& damage,
                            bool& damaged) {
   damaged = false;
+  // Sizes and entry offsets come from seeking: a pipe or a device would read
+  // as a container cut short, with a length that wraps around. Such a path
+  // is refused before it is opened, since opening a pipe waits for a writer.
+  std::error_code status;
+  if (std::filesystem::exists(path, status) && !std::filesystem::is_regular_file(path, status)) {
+    error = "not a regular file; setuppack reads a container by seeking in it";
+    return false;
+  }
   stream_ = std::fopen(path.c_str(), "rb");
   if (!stream_) {
     error = std::string("cannot open: ") + std::strerror(errno);
