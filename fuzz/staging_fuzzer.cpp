@@ -2,12 +2,12 @@
 // for Win32: drive c: (the temporary location) and d: (the medium) are
 // directories inside this fuzzer's own temporary directory.
 //
-// Whatever the container holds: ExtractArchive returns true, writes Install
-// .ini and attempts the installer start exactly once, shows the decoding
-// message exactly when a member fails (with the member's output path as its
-// caption), leaves in the staging directory exactly the files the preloader
-// model predicts with the bytes it predicts, and writes nothing anywhere
-// else.
+// Whatever the container holds: ExtractArchive returns true, writes
+// Install.ini and attempts the installer start exactly once, shows the
+// decoding message exactly when a member fails (with the member's output
+// path as its caption), leaves in the staging directory exactly the files
+// the preloader model predicts with the bytes it predicts, and writes
+// nothing anywhere else.
 #include <cstdint>
 #include <string>
 
