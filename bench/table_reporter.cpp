@@ -10,7 +10,6 @@ const std::pair<const char*, const char*> kYardsticks[] = {
     {"decode/", "plain_decode/"},
     {"encode/", "plain_encode/"},
     {"encode_best/", "encode/"},
-    {"extract/", "plain_decode/"},
     {"pack_j2/", "pack_j1/"},
 };
 
