@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 
-#include "cli.h"
 #include "extract.h"
 #include "paths.h"
 
@@ -34,15 +32,6 @@ std::vector<std::string> Appeared(const std::set<std::string>& before, const std
   for (const std::string& path : after)
     if (!before.count(path) && !Below(path + "/", allowed)) outside.push_back(path);
   return outside;
-}
-
-ToolRun Setuppack(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  ToolRun run;
-  run.Code = RunSetuppack(args, Console{out, err, false, false});
-  run.Out = out.str();
-  run.Err = err.str();
-  return run;
 }
 
 }  // namespace
@@ -153,7 +142,7 @@ void DamageTest::CheckPreloader(const PreloaderRun& run, const Expected& expecte
 
 void DamageTest::CheckTools(const ToolRuns& runs, const ToolsExpected& expected, bool extractWhole) {
   EXPECT_EQ(runs.Outside, std::vector<std::string>{});
-  const std::pair<const ToolRun*, int> checks[] = {
+  const std::pair<const RunResult*, int> checks[] = {
       {&runs.Test, expected.Test}, {&runs.List, expected.List}, {&runs.Extract, expected.Extract}};
   for (const auto& [run, code] : checks) {
     if (code != DONT_CARE) {

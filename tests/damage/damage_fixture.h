@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "setuppack_runner.h"
 #include "sample_container.h"
 #include "standin_fixture.h"
 
@@ -44,14 +45,8 @@ struct Expected {
   Expected& LooseFile(const std::string& name, Kind kind, const Bytes& reference);
 };
 
-struct ToolRun {
-  int Code = -1;
-  std::string Out;
-  std::string Err;
-};
-
 struct ToolRuns {
-  ToolRun Test, List, Extract;
+  RunResult Test, List, Extract;
   std::map<std::string, Bytes> Extracted;  // below the target directory
   std::vector<std::string> Outside;        // host paths that appeared elsewhere
 };

@@ -15,12 +15,12 @@ namespace {
 
 const LocalTime kTime{2021, 3, 4, 5, 6, 8};
 
-struct PayloadSpec {
+struct PayloadFileData {
   std::string Name;
   Bytes Data;
 };
 
-std::vector<PayloadSpec> MixedPayload() {
+std::vector<PayloadFileData> MixedPayload() {
   Bytes text;
   for (int i = 0; i < 3000; ++i) {
     std::string line = "line " + std::to_string(i % 97) + " of the sample\n";
@@ -33,11 +33,11 @@ std::vector<PayloadSpec> MixedPayload() {
           {"SPACES.TXT", Bytes(5000, ' ')}};
 }
 
-void WritePayload(const std::string& dir, const std::vector<PayloadSpec>& specs) {
+void WritePayload(const std::string& dir, const std::vector<PayloadFileData>& files) {
   fs::create_directories(dir);
-  for (const PayloadSpec& spec : specs) {
-    WriteWholeFile(dir + "/" + spec.Name, spec.Data);
-    ASSERT_TRUE(SetLocalWriteTime(dir + "/" + spec.Name, kTime));
+  for (const PayloadFileData& file : files) {
+    WriteWholeFile(dir + "/" + file.Name, file.Data);
+    ASSERT_TRUE(SetLocalWriteTime(dir + "/" + file.Name, kTime));
   }
 }
 
@@ -45,23 +45,23 @@ void WritePayload(const std::string& dir, const std::vector<PayloadSpec>& specs)
 
 TEST(RoundTrip, ContainerHoldsExactlyWhatEncodeWrites) {
   ScratchDir dir;
-  std::vector<PayloadSpec> specs = MixedPayload();
-  WritePayload(dir.File("payload"), specs);
+  std::vector<PayloadFileData> files = MixedPayload();
+  WritePayload(dir.File("payload"), files);
   ASSERT_EQ(Setuppack({"create", "-q", dir.File("SETUP.TMP"), dir.File("payload")}).Code, 0);
 
   // Directory members come in byte order of their names.
-  std::sort(specs.begin(), specs.end(), [](const PayloadSpec& a, const PayloadSpec& b) { return a.Name < b.Name; });
+  std::sort(files.begin(), files.end(), [](const PayloadFileData& a, const PayloadFileData& b) { return a.Name < b.Name; });
   ScratchDir encodeDir;
   std::vector<HandEntry> expected;
-  for (const PayloadSpec& spec : specs) expected.push_back({spec.Name, EncodeBytes(encodeDir, spec.Data, &kTime)});
+  for (const PayloadFileData& file : files) expected.push_back({file.Name, EncodeBytes(encodeDir, file.Data, &kTime)});
   EXPECT_EQ(ReadWholeFile(dir.File("SETUP.TMP")), ContainerOf(expected));
   EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"SETUP.TMP", "payload"})) << "no temporary file left";
 }
 
 TEST(RoundTrip, TestAndExtractGiveBackEveryFileWithItsTime) {
   ScratchDir dir;
-  std::vector<PayloadSpec> specs = MixedPayload();
-  WritePayload(dir.File("payload"), specs);
+  std::vector<PayloadFileData> files = MixedPayload();
+  WritePayload(dir.File("payload"), files);
   std::string container = dir.File("SETUP.TMP");
   ASSERT_EQ(Setuppack({"create", container, dir.File("payload")}).Code, 0);
 
@@ -71,25 +71,25 @@ TEST(RoundTrip, TestAndExtractGiveBackEveryFileWithItsTime) {
 
   RunResult extract = Setuppack({"extract", "-C", dir.File("out"), container});
   ASSERT_EQ(extract.Code, 0) << extract.Err;
-  for (const PayloadSpec& spec : specs) {
-    std::string file = dir.File("out") + "/" + spec.Name;
-    EXPECT_EQ(ReadWholeFile(file), spec.Data) << spec.Name;
+  for (const PayloadFileData& file : files) {
+    std::string path = dir.File("out") + "/" + file.Name;
+    EXPECT_EQ(ReadWholeFile(path), file.Data) << file.Name;
     LocalTime time;
-    ASSERT_TRUE(GetLocalWriteTime(file, time));
-    EXPECT_EQ(time, kTime) << spec.Name;
+    ASSERT_TRUE(GetLocalWriteTime(path, time));
+    EXPECT_EQ(time, kTime) << file.Name;
   }
-  EXPECT_EQ(FilesIn(dir.File("out")).size(), specs.size()) << "no temporary file left";
+  EXPECT_EQ(FilesIn(dir.File("out")).size(), files.size()) << "no temporary file left";
 }
 
 TEST(RoundTrip, SameBytesForEveryJobCountAndEveryRun) {
   ScratchDir dir;
-  std::vector<PayloadSpec> specs;
+  std::vector<PayloadFileData> files;
   for (int i = 0; i < 23; ++i) {
     Bytes data = RandomBytes(static_cast<std::size_t>(i * 3001 % 40000), static_cast<std::uint32_t>(i + 1));
     for (std::size_t k = 0; k < data.size(); k += 3) data[k] = 'a';  // some matches to find
-    specs.push_back({"F" + std::to_string(i) + ".BIN", data});
+    files.push_back({"F" + std::to_string(i) + ".BIN", data});
   }
-  WritePayload(dir.File("payload"), specs);
+  WritePayload(dir.File("payload"), files);
   ASSERT_EQ(Setuppack({"create", "-q", "-j", "1", dir.File("one.tmp"), dir.File("payload")}).Code, 0);
   Bytes reference = ReadWholeFile(dir.File("one.tmp"));
   for (const char* jobs : {"2", "3", "8", "2"}) {
@@ -145,8 +145,8 @@ TEST(List, ShowsSizesRatioTimeAndTotal) {
 
 TEST(RoundTrip, BestIsSmallerDeterministicAndReadsBack) {
   ScratchDir dir;
-  std::vector<PayloadSpec> specs = MixedPayload();
-  WritePayload(dir.File("payload"), specs);
+  std::vector<PayloadFileData> files = MixedPayload();
+  WritePayload(dir.File("payload"), files);
   ASSERT_EQ(Setuppack({"create", "-q", dir.File("plain.tmp"), dir.File("payload")}).Code, 0);
   ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "1", dir.File("best.tmp"), dir.File("payload")}).Code, 0);
   ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "3", dir.File("best3.tmp"), dir.File("payload")}).Code, 0);
@@ -156,5 +156,5 @@ TEST(RoundTrip, BestIsSmallerDeterministicAndReadsBack) {
 
   EXPECT_EQ(Setuppack({"test", "-q", dir.File("best.tmp")}).Code, 0);
   ASSERT_EQ(Setuppack({"extract", "-q", "-C", dir.File("out"), dir.File("best.tmp")}).Code, 0);
-  for (const PayloadSpec& spec : specs) EXPECT_EQ(ReadWholeFile(dir.File("out") + "/" + spec.Name), spec.Data) << spec.Name;
+  for (const PayloadFileData& file : files) EXPECT_EQ(ReadWholeFile(dir.File("out") + "/" + file.Name), file.Data) << file.Name;
 }
