@@ -2,10 +2,13 @@
 // the longest earlier match in one of 256 binary search trees (one per value
 // of a string's first byte) over the last 4096 bytes.
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "common_length.h"
 #include "lzss.h"
 #include "member_writer.h"
+#include "search_trees.h"
 
 int TLZSS::ReadByte(FILE* input) {
   int c = std::getc(input);
@@ -122,13 +125,15 @@ int TLZSS::Encode(FILE* input, FILE* output) {
   UnpackedSize = 0;
   PackedSize = 0;
   if (!input || !output || !HasArrays()) return 0;
+  // The trees in LeftChild, RightChild and Parent, kept in compact form.
+  std::unique_ptr<SearchTrees> trees(new (std::nothrow) SearchTrees(RingBuffer));
+  if (!trees) return 0;
 
   std::int64_t sizePosition = BeginMember(input, output);
   TokenWriter tokens(output);
   int s = 0;
   int r = RING_START;
 
-  InitTree();
   std::memset(RingBuffer, ' ', RING_START);
   // The look-ahead and the mirror start as on a fresh object, so that a
   // member's bytes never depend on what the object encoded before.
@@ -141,35 +146,45 @@ int TLZSS::Encode(FILE* input, FILE* output) {
   UnpackedSize = static_cast<std::uint32_t>(len);
   if (len == 0) return 1;
 
-  for (int i = 1; i <= MAX_MATCH; ++i) InsertNode(r - i);
-  InsertNode(r);
+  for (int i = 1; i <= MAX_MATCH; ++i) trees->Insert(r - i);
+  trees->Insert(r);
 
+  int matchLength;
+  bool inserted;  // since matchLength was coded
   do {
-    if (MatchLength > len) MatchLength = len;
-    if (MatchLength <= MATCH_THRESHOLD) {
-      MatchLength = 1;
+    matchLength = trees->MatchLength();
+    if (matchLength > len) matchLength = len;
+    if (matchLength <= MATCH_THRESHOLD) {
+      matchLength = 1;
       tokens.Literal(RingBuffer[r]);
     } else {
-      tokens.Match(MatchPosition, MatchLength);
+      tokens.Match(trees->MatchPosition(), matchLength);
     }
 
-    int last = MatchLength;
+    inserted = false;
     int i = 0;
-    for (int c; i < last && (c = reader.Next()) != EOF; ++i) {
-      DeleteNode(s);
+    for (int c; i < matchLength && (c = reader.Next()) != EOF; ++i) {
+      trees->Delete(s);
       RingBuffer[s] = static_cast<std::uint8_t>(c);
       if (s < MAX_MATCH - 1) RingBuffer[s + RING_SIZE] = static_cast<std::uint8_t>(c);
       s = (s + 1) & (RING_SIZE - 1);
       r = (r + 1) & (RING_SIZE - 1);
-      InsertNode(r);
+      trees->Insert(r);
+      inserted = true;
     }
-    while (i++ < last) {
-      DeleteNode(s);
+    while (i++ < matchLength) {
+      trees->Delete(s);
       s = (s + 1) & (RING_SIZE - 1);
       r = (r + 1) & (RING_SIZE - 1);
-      if (--len) InsertNode(r);
+      if (--len) {
+        trees->Insert(r);
+        inserted = true;
+      }
     }
   } while (len > 0);
+  // The fields as the steps would have left them.
+  MatchPosition = trees->MatchPosition();
+  MatchLength = inserted ? trees->MatchLength() : matchLength;
 
   tokens.Finish();
   PackedSize = tokens.Written();
