@@ -4,8 +4,8 @@
 //
 // A node is one 64-bit word: the left child in bits 0-15, the right child in
 // bits 16-31, and bytes 1 to 4 of the node's string in bits 32-63, byte 1
-// highest, so that comparing two of these words compares the strings'
-// beginnings. A string's bytes stay as they were while its node is in a tree
+// highest, so that comparing the upper halves of two words compares those
+// bytes of the two strings in order. A string's bytes stay as they were while its node is in a tree
 // (the ring overwrites a position only after its node has been deleted), so
 // they can be copied into the node when it is inserted. Roots are words
 // 4097 to 4352 as in RightChild; word 4096 (NIL) links to nothing.
