@@ -8,6 +8,7 @@
 
 #include "handoff.h"
 #include "lzss.h"
+#include "member_name.h"
 #include "paths.h"
 
 namespace {
@@ -15,33 +16,6 @@ namespace {
 const char ARCHIVE_NAME[] = "SETUP.TMP";
 const char INSTALLER_NAME[] = "INSTALL.EXE";
 const char DECODE_ERROR_TEXT[] = "Fehler beim Decodieren!";
-
-// A name that would write outside the staging directory: absolute (a leading
-// backslash or slash), naming a drive (a colon anywhere), or holding a ".."
-// component. A component made only of dots and blanks with two dots or more
-// ("..", "...", ".. ") counts as "..", since Windows drops trailing dots and
-// blanks from a component.
-bool LeavesStagingDirectory(const std::string& name) {
-  if (!name.empty() && (name[0] == '\\' || name[0] == '/')) return true;
-  if (name.find(':') != std::string::npos) return true;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    std::string part = name.substr(start, end - start);
-    int dots = 0;
-    bool onlyDotsAndBlanks = true;
-    for (char c : part) {
-      if (c == '.')
-        ++dots;
-      else if (c != ' ')
-        onlyDotsAndBlanks = false;
-    }
-    if (onlyDotsAndBlanks && dots >= 2) return true;
-    start = end + 1;
-  }
-  return false;
-}
 
 // The one message the user sees: a member that could not be written.
 void ReportFailedMember(const std::string& outputPath) {
@@ -91,9 +65,12 @@ bool ExtractArchive(HWND window) {
     std::string name;
     ReadArchiveName(codec.InputStream, name);
     std::string outputPath = stagingRoot + StagingDirName + name;
-    // Refused names and output paths too long for a path buffer fail like a
-    // member that does not decode; nothing is opened for them.
-    if (LeavesStagingDirectory(name) || outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
+    // A name that is no plain file name of the staging directory (a path, a
+    // device, dots that Windows trims to "..") and an output path too long
+    // for a path buffer fail like a member that does not decode; nothing is
+    // opened for them.
+    if (CheckMemberName(name.c_str()) != MemberNameFault::None ||
+        outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
       ReportFailedMember(outputPath);
       break;
     }
