@@ -1,5 +1,3 @@
-#include <string>
-
 #include "app_state.h"
 #include "main_window.h"
 #include "paths.h"
@@ -49,9 +47,8 @@ void MainWindow::TurnIntoWaitingWindow() {
 void MainWindow::CleanUp() {
   DeleteFileA(InstallerPath.c_str());
   // Only an empty directory goes: whatever the installer left there stays.
-  std::string::size_type separator = InstallerPath.find_last_of("\\/");
-  std::string directory =
-      separator == std::string::npos ? std::string() : InstallerPath.substr(0, separator + 1);
+  TString directory = InstallerPath;
+  directory.Truncate(AfterLastSeparator(directory.c_str(), 0));
   RemoveDirectoryA(directory.c_str());
   PostMessageA(hwnd, WM_CLOSE, 0, 0);
 }

@@ -18,7 +18,7 @@ const char INSTALLER_NAME[] = "INSTALL.EXE";
 const char DECODE_ERROR_TEXT[] = "Fehler beim Decodieren!";
 
 // The one message the user sees: a member that could not be written.
-void ReportFailedMember(const std::string& outputPath) {
+void ReportFailedMember(const TString& outputPath) {
   MessageBoxExA(nullptr, DECODE_ERROR_TEXT, outputPath.c_str(), MB_OK, 0);
 }
 
@@ -32,12 +32,30 @@ bool JoinInBuffer(char* buffer, const char* directory, const char* name) {
   return true;
 }
 
+// The one reader of a name field; `read(to, count)` reads from the medium
+// and returns how many bytes arrived.
+template <typename ReadBytes>
+void ReadNameField(TString& destination, ReadBytes read) {
+  std::uint8_t lengthBytes[2];
+  std::size_t length = 0;
+  if (read(lengthBytes, 2) == 2) length = static_cast<std::size_t>(lengthBytes[0] | (lengthBytes[1] << 8));
+  char* buffer = static_cast<char*>(std::malloc(length + 1));
+  if (!buffer) {
+    destination = "";
+    return;
+  }
+  std::size_t got = length > 0 ? read(buffer, length) : 0;
+  buffer[got] = '\0';
+  destination = buffer;  // cut at a zero byte inside the name
+  std::free(buffer);
+}
+
 }  // namespace
 
 bool ExtractArchive(HWND window) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
-  std::string stagingRoot = FindStagingRoot();
+  TString stagingRoot = FindStagingRoot();
   InstallerPath = stagingRoot + StagingDirName + INSTALLER_NAME;
   MakePath(InstallerPath.c_str());
 
@@ -62,9 +80,9 @@ bool ExtractArchive(HWND window) {
     count = static_cast<std::int16_t>(countBytes[0] | (countBytes[1] << 8));
 
   for (std::int16_t index = 0; index < count; ++index) {
-    std::string name;
+    TString name;
     ReadArchiveName(codec.InputStream, name);
-    std::string outputPath = stagingRoot + StagingDirName + name;
+    TString outputPath = stagingRoot + StagingDirName + name;
     // A name that is no plain file name of the staging directory (a path, a
     // device, dots that Windows trims to "..") and an output path too long
     // for a path buffer fail like a member that does not decode; nothing is
@@ -84,51 +102,29 @@ bool ExtractArchive(HWND window) {
   codec.OpenInput(nullptr, -1);   // closes the container
   codec.OpenOutput(nullptr, -1);  // and the last member's output
 
-  LaunchInstaller(window, stagingRoot, mediumDirectory);
+  LaunchInstaller(window, stagingRoot.c_str(), mediumDirectory);
   return true;
 }
 
-void ReadArchiveName(FILE* stream, std::string& destination) {
-  // A length that cannot be read in full counts as 0; name bytes that cannot
-  // be read end the name where the reading stopped.
-  std::uint8_t lengthBytes[2];
-  std::size_t length = 0;
-  if (std::fread(lengthBytes, 1, 2, stream) == 2)
-    length = static_cast<std::size_t>(lengthBytes[0] | (lengthBytes[1] << 8));
-  char* buffer = static_cast<char*>(std::malloc(length + 1));
-  if (!buffer) {
-    destination.clear();
-    return;
-  }
-  std::size_t got = length > 0 ? std::fread(buffer, 1, length, stream) : 0;
-  buffer[got] = '\0';
-  destination = buffer;  // cut at a zero byte inside the name
-  std::free(buffer);
+void ReadArchiveName(FILE* stream, TString& destination) {
+  ReadNameField(destination, [stream](void* to, std::size_t count) {
+    return std::fread(to, 1, count, stream);
+  });
 }
 
-void ReadArchiveNameFromHandle(HANDLE file, std::string& destination) {
-  std::uint8_t lengthBytes[2];
-  DWORD done = 0;
-  std::size_t length = 0;
-  if (ReadFile(file, lengthBytes, 2, &done, nullptr) && done == 2)
-    length = static_cast<std::size_t>(lengthBytes[0] | (lengthBytes[1] << 8));
-  char* buffer = static_cast<char*>(std::malloc(length + 1));
-  if (!buffer) {
-    destination.clear();
-    return;
-  }
-  DWORD got = 0;
-  if (length > 0 && !ReadFile(file, buffer, static_cast<DWORD>(length), &got, nullptr)) got = 0;
-  buffer[got <= length ? got : 0] = '\0';
-  destination = buffer;
-  std::free(buffer);
+void ReadArchiveNameFromHandle(HANDLE file, TString& destination) {
+  ReadNameField(destination, [file](void* to, std::size_t count) -> std::size_t {
+    DWORD got = 0;
+    if (!ReadFile(file, to, static_cast<DWORD>(count), &got, nullptr)) return 0;
+    return got <= count ? got : 0;
+  });
 }
 
-void WriteArchiveName(HANDLE file, const std::string& name) {
+void WriteArchiveName(HANDLE file, const TString& name) {
   std::uint16_t length = static_cast<std::uint16_t>(name.size());
   std::uint8_t lengthBytes[2] = {static_cast<std::uint8_t>(length & 0xFF),
                                  static_cast<std::uint8_t>(length >> 8)};
   DWORD done = 0;
   WriteFile(file, lengthBytes, 2, &done, nullptr);
-  if (length > 0) WriteFile(file, name.data(), length, &done, nullptr);
+  if (length > 0) WriteFile(file, name.c_str(), length, &done, nullptr);
 }

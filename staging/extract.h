@@ -2,13 +2,16 @@
 #pragma once
 
 #include <cstdio>
-#include <string>
 
+#include "tstring.h"
 #include "win32.h"
 
 bool ExtractArchive(HWND window);
 
 // The name field of a container entry: a 16-bit length, then the bytes.
-void ReadArchiveName(FILE* stream, std::string& destination);
-void ReadArchiveNameFromHandle(HANDLE file, std::string& destination);
-void WriteArchiveName(HANDLE file, const std::string& name);
+// The readers take every byte of the field and keep the name up to its first
+// zero byte; a length cut short counts as 0, and name bytes that are missing
+// end the name.
+void ReadArchiveName(FILE* stream, TString& destination);
+void ReadArchiveNameFromHandle(HANDLE file, TString& destination);
+void WriteArchiveName(HANDLE file, const TString& name);

@@ -2,8 +2,8 @@
 #include "handoff.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "paths.h"
 #include "profile.h"
@@ -23,18 +23,22 @@ TProfile::TProfile(const char* section, const char* fileName)
     fileName_ = info.szPathName;
 }
 
+void* TProfile::operator new(std::size_t size) noexcept { return std::malloc(size); }
+
+void TProfile::operator delete(void* object) noexcept { std::free(object); }
+
 bool TProfile::WriteEntry(const char* key, const char* value) {
   return WritePrivateProfileStringA(section_.c_str(), key, value, fileName_.c_str()) != 0;
 }
 
-void LaunchInstaller(HWND window, const std::string& stagingRoot, const char* mediumDirectory) {
-  std::string iniPath = stagingRoot + StagingDirName + "Install.ini";
+void LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory) {
+  TString iniPath = TString(stagingRoot) + StagingDirName + "Install.ini";
   HANDLE ini = CreateFileA(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (ini != INVALID_HANDLE_VALUE) CloseHandle(ini);
 
-  TProfile* profile = new (std::nothrow) TProfile("STANDARD", iniPath.c_str());
+  TProfile* profile = new TProfile("STANDARD", iniPath.c_str());
   if (profile) {
     profile->WriteEntry("INST_PATH", mediumDirectory);
     delete profile;
@@ -46,9 +50,9 @@ void LaunchInstaller(HWND window, const std::string& stagingRoot, const char* me
   // A path with a blank goes in quotes: unquoted, the platform could start
   // another program (C:\Users\John.exe) and the installer would see its own
   // path split into arguments. Without a blank the line stays unquoted.
-  std::string program = InstallerPath.find(' ') != std::string::npos
-                            ? "\"" + InstallerPath + "\""
-                            : InstallerPath;
-  std::string commandLine = program + " " + std::to_string(handle);
+  bool quoted = std::strchr(InstallerPath.c_str(), ' ') != nullptr;
+  TString commandLine = quoted ? TString("\"") + InstallerPath + "\"" : InstallerPath;
+  commandLine += " ";
+  commandLine.AppendDecimal(handle);
   WinExec(commandLine.c_str(), SW_SHOWNORMAL);
 }

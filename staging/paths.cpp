@@ -6,9 +6,9 @@
 
 // Defined here, in this order, so that they are constructed before WinMain
 // in this order and destroyed after it in the reverse order.
-std::string StagingDirName = "_Orvane3d\\";
-std::string StagingBaseName = "_Orvane3d";
-std::string InstallerPath = "";
+TString StagingDirName = "_Orvane3d\\";
+TString StagingBaseName = "_Orvane3d";
+TString InstallerPath = "";
 
 std::uint16_t LastResortCounter = 0;
 
@@ -22,11 +22,15 @@ struct ModulePathLoader {
 } moduleLoader;
 
 const char FALLBACK_DIR[] = "c:\\temp\\";
-constexpr unsigned FALLBACK_NAMES = 32767;   // QTX0 to QTX32766
-constexpr int STAGING_NUMBERS = 32000;       // _Orvane3d1 to _Orvane3d32000
+constexpr unsigned FALLBACK_NAMES = 32767;        // QTX0 to QTX32766
+constexpr std::uint32_t STAGING_NUMBERS = 32000;  // _Orvane3d1 to _Orvane3d32000
 
-// Copies a name that is known to fit into a caller's PATH_BUFFER_SIZE buffer.
-void SetName(char* out, const std::string& name) { std::memcpy(out, name.c_str(), name.size() + 1); }
+// out = prefix + number + suffix; the callers' names fit PATH_BUFFER_SIZE.
+void SetNumberedName(char* out, TString name, std::uint32_t number, const char* suffix) {
+  name.AppendDecimal(number);
+  name += suffix;
+  std::memcpy(out, name.c_str(), name.size() + 1);
+}
 
 }  // namespace
 
@@ -41,6 +45,13 @@ void LoadModulePath() {
   }
   buffer[length] = '\0';
   std::memcpy(ModulePath, buffer, length + 1);
+}
+
+std::size_t AfterLastSeparator(const char* path, std::size_t from) {
+  std::size_t end = from;
+  for (std::size_t i = from; path[i] != '\0'; ++i)
+    if (path[i] == '\\' || path[i] == '/') end = i + 1;
+  return end;
 }
 
 bool FileExists(const char* path) {
@@ -86,7 +97,7 @@ void MakeTempFileName(char* out, const char* prefix) {
   if (!FileExists(FALLBACK_DIR)) CreateDirectoryA(FALLBACK_DIR, nullptr);
   if (FileExists(FALLBACK_DIR)) {
     for (unsigned i = 0; i < FALLBACK_NAMES; ++i) {
-      SetName(out, FALLBACK_DIR + std::string("QTX") + std::to_string(i) + ".tmp");
+      SetNumberedName(out, TString(FALLBACK_DIR) + "QTX", i, ".tmp");
       if (!FileExists(out)) {
         HANDLE file = CreateFileA(out, GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
@@ -102,7 +113,7 @@ void MakeTempFileName(char* out, const char* prefix) {
   for (unsigned tries = 0; tries < LAST_RESORT_TRIES; ++tries) {
     ++LastResortCounter;
     if (LastResortCounter == 0) LastResortCounter = 1;
-    SetName(out, "TMP" + std::to_string(LastResortCounter) + ".$$$");
+    SetNumberedName(out, "TMP", LastResortCounter, ".$$$");
     if (!FileExists(out)) return;
   }
   out[0] = '\0';
@@ -123,31 +134,28 @@ bool MakePath(const char* path) {
   return true;
 }
 
-std::string FindStagingRoot() {
+TString FindStagingRoot() {
   char name[PATH_BUFFER_SIZE];
   MakeTempFileName(name, "INS");
   DeleteFileA(name);
 
-  std::string full = name;
-  std::string drive;
-  std::size_t start = 0;
-  if (full.size() >= 2 && full[1] == ':') {
-    drive = full.substr(0, 2);
-    start = 2;
-  }
-  std::size_t last = full.find_last_of("\\/");
-  std::string directory;
-  if (last != std::string::npos && last >= start) directory = full.substr(start, last + 1 - start);
-  return drive + directory;
+  // The drive ("C:") when the name starts with one, and the directory behind
+  // it up to and including the last backslash or slash.
+  std::size_t drive = name[0] != '\0' && name[1] == ':' ? 2 : 0;
+  TString root;
+  root.Append(name, AfterLastSeparator(name, drive));
+  return root;
 }
 
 void ChooseStagingDir() {
-  std::string root = FindStagingRoot();
-  std::string name;
-  for (int i = 1; i <= STAGING_NUMBERS; ++i) {
-    std::string number = std::to_string(i);
-    std::string candidate = root + StagingBaseName + number;
-    name = StagingBaseName + number + "\\";
+  TString root = FindStagingRoot();
+  TString name;
+  for (std::uint32_t i = 1; i <= STAGING_NUMBERS; ++i) {
+    TString candidate = root + StagingBaseName;
+    candidate.AppendDecimal(i);
+    name = StagingBaseName;
+    name.AppendDecimal(i);
+    name += "\\";
     if (!FileExists(candidate.c_str())) break;
   }
   StagingDirName = name;

@@ -1,16 +1,17 @@
 // Path helpers and the choice of the staging directory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 
+#include "tstring.h"
 #include "win32.h"
 
 // Process-wide strings, created before WinMain in this order and destroyed
 // in the reverse order after it.
-extern std::string StagingDirName;   // "_Orvane3d<N>\", set by ChooseStagingDir
-extern std::string StagingBaseName;  // "_Orvane3d"
-extern std::string InstallerPath;    // set by ExtractArchive
+extern TString StagingDirName;   // "_Orvane3d<N>\", set by ChooseStagingDir
+extern TString StagingBaseName;  // "_Orvane3d"
+extern TString InstallerPath;    // set by ExtractArchive
 
 constexpr int PATH_BUFFER_SIZE = 256;       // terminator included
 constexpr int TEMP_PATH_BUFFER_SIZE = 260;  // terminator included
@@ -26,9 +27,13 @@ constexpr unsigned LAST_RESORT_TRIES = 65535;
 // does not fit 255 characters is kept as empty: ModuleDirectory is then "".
 void LoadModulePath();
 
+// Index behind the last backslash or slash of `path` at or after index
+// `from`; `from` when there is none. The directory part of a path ends there.
+std::size_t AfterLastSeparator(const char* path, std::size_t from);
+
 bool FileExists(const char* path);
 char* ModuleDirectory(char* buffer);  // buffer of PATH_BUFFER_SIZE bytes
 void MakeTempFileName(char* out, const char* prefix);
 bool MakePath(const char* path);
-std::string FindStagingRoot();
+TString FindStagingRoot();
 void ChooseStagingDir();

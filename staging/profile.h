@@ -2,7 +2,9 @@
 // platform's private-profile writer.
 #pragma once
 
-#include <string>
+#include <cstddef>
+
+#include "tstring.h"
 
 class TProfile {
  public:
@@ -14,10 +16,15 @@ class TProfile {
 
   bool WriteEntry(const char* key, const char* value);
 
-  const std::string& Section() const { return section_; }
-  const std::string& FileName() const { return fileName_; }
+  const TString& Section() const { return section_; }
+  const TString& FileName() const { return fileName_; }
+
+  // The one write allocates the object on the C heap, and a new-expression
+  // that gets no memory yields a null pointer.
+  static void* operator new(std::size_t size) noexcept;
+  static void operator delete(void* object) noexcept;
 
  private:
-  std::string section_;
-  std::string fileName_;
+  TString section_;
+  TString fileName_;
 };

@@ -13,27 +13,27 @@ class ArchiveName : public StandinTest {
     MakeFile("c:\\work\\names.bin", bytes);
     FILE* f = std::fopen("c:\\work\\names.bin", "rb");
     EXPECT_NE(f, nullptr);
-    std::string name = "previous";
+    TString name = "previous";
     ReadArchiveName(f, name);
     int next = std::fgetc(f);
     std::fclose(f);
-    return {name, next};
+    return {name.c_str(), next};
   }
   std::string ReadFromHandle(const Bytes& bytes) {
     MakeFile("c:\\work\\names.bin", bytes);
     HANDLE h = CreateFileA("c:\\work\\names.bin", GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
-    std::string name = "previous";
+    TString name = "previous";
     ReadArchiveNameFromHandle(h, name);
     CloseHandle(h);
-    return name;
+    return name.c_str();
   }
   Bytes Write(const std::string& name) {
     HANDLE h = CreateFileA("c:\\work\\out.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
-    WriteArchiveName(h, name);
+    WriteArchiveName(h, TString(name.c_str()));
     CloseHandle(h);
     return Read("c:\\work\\out.bin");
   }

@@ -64,7 +64,7 @@ TEST_F(Extract, EveryMemberWrittenThenInstallIniAndTheInstallerStart) {
                               {"DATA.BIN", Member(data)},
                               {"readme.txt", Member("Hallo")}}));
   EXPECT_TRUE(Run());
-  EXPECT_EQ(InstallerPath, Staged("INSTALL.EXE"));
+  EXPECT_EQ(InstallerPath.c_str(), Staged("INSTALL.EXE"));
   EXPECT_EQ(Read(Staged("INSTALL.EXE")), BytesOf("MZ installer"));
   EXPECT_EQ(Read(Staged("DATA.BIN")), data);
   EXPECT_EQ(Read(Staged("readme.txt")), BytesOf("Hallo"));
@@ -147,7 +147,7 @@ TEST_F(Extract, AMissingArchiveIsFalseQuietAndLeavesAnEmptyStagingDirectory) {
   EXPECT_EQ(List(STAGING), std::vector<std::string>{});
   EXPECT_TRUE(Standin().Messages.empty());
   EXPECT_TRUE(Standin().Started.empty());
-  EXPECT_EQ(InstallerPath, Staged("INSTALL.EXE"));
+  EXPECT_EQ(InstallerPath.c_str(), Staged("INSTALL.EXE"));
 }
 
 TEST_F(Extract, AFailureAtTheFirstMemberStillHandsOff) {
@@ -189,7 +189,7 @@ TEST_F(Extract, StagingRelativeToTheCurrentDirectory) {
   Standin().FailingDirectories.insert("c:\\temp");
   WriteArchive(MakeContainer({{"INSTALL.EXE", Member("MZ")}}));
   EXPECT_TRUE(Run());
-  EXPECT_EQ(InstallerPath, "_Orvane3d1\\INSTALL.EXE");
+  EXPECT_STREQ(InstallerPath.c_str(), "_Orvane3d1\\INSTALL.EXE");
   EXPECT_EQ(Read("c:\\work\\_Orvane3d1\\INSTALL.EXE"), BytesOf("MZ"));
   EXPECT_EQ(ReadText("c:\\work\\_Orvane3d1\\Install.ini"), "[STANDARD]\r\nINST_PATH=d:\\\r\n");
   ASSERT_EQ(Standin().Started.size(), 1u);

@@ -72,10 +72,10 @@ TEST_F(Handoff, QuotesOnlyAPathWithABlank) {
 TEST_F(Handoff, ProfileKeepsTheFullPathOfAnExistingFile) {
   MakeFile("c:\\work\\a.ini");
   TProfile existing("STANDARD", "a.ini");
-  EXPECT_EQ(existing.Section(), "STANDARD");
-  EXPECT_EQ(existing.FileName(), "c:\\work\\a.ini");
+  EXPECT_STREQ(existing.Section().c_str(), "STANDARD");
+  EXPECT_STREQ(existing.FileName().c_str(), "c:\\work\\a.ini");
   TProfile missing("STANDARD", "sub\\b.ini");
-  EXPECT_EQ(missing.FileName(), "sub\\b.ini");
+  EXPECT_STREQ(missing.FileName().c_str(), "sub\\b.ini");
 }
 
 TEST_F(Handoff, ProfileWritesThroughThePlatformWriter) {
@@ -95,8 +95,8 @@ TEST_F(Handoff, ProfileNeverTakesACutFullPath) {
   MakeFile(dir + "a.ini");
   Standin().CurrentDirectory = dir;
   TProfile profile("STANDARD", "a.ini");
-  EXPECT_EQ(profile.FileName(), "a.ini");
+  EXPECT_STREQ(profile.FileName().c_str(), "a.ini");
   std::string longName = dir + "a.ini";
   TProfile full("STANDARD", longName.c_str());
-  EXPECT_EQ(full.FileName(), longName);
+  EXPECT_EQ(full.FileName().c_str(), longName);
 }

@@ -23,7 +23,7 @@ std::string Directory() {
 
 using Paths = StandinTest;
 
-TEST_F(Paths, StagingBaseNameIsTheConstant) { EXPECT_EQ(StagingBaseName, "_Orvane3d"); }
+TEST_F(Paths, StagingBaseNameIsTheConstant) { EXPECT_STREQ(StagingBaseName.c_str(), "_Orvane3d"); }
 
 TEST_F(Paths, FileExistsForFilesAndDirectoriesNotForNullOrMissing) {
   MakeFile("c:\\work\\A.TXT");
@@ -142,7 +142,7 @@ TEST_F(Paths, LastResortSearchStopsAfter65535Names) {
   };
   EXPECT_EQ(TempName(), "");
   EXPECT_EQ(asked, 65535);
-  EXPECT_EQ(FindStagingRoot(), "");
+  EXPECT_STREQ(FindStagingRoot().c_str(), "");
 }
 
 // Mended: a name from the system that does not fit the 256-byte buffer is
@@ -195,13 +195,13 @@ TEST_F(Paths, MakePathTooLongFailsAndCreatesNothing) {
 }
 
 TEST_F(Paths, FindStagingRootIsTheTemporaryDirectoryAndLeavesNoFile) {
-  EXPECT_EQ(FindStagingRoot(), "c:\\windows\\temp\\");
+  EXPECT_STREQ(FindStagingRoot().c_str(), "c:\\windows\\temp\\");
   EXPECT_EQ(List("c:\\windows\\temp\\"), std::vector<std::string>{});
 }
 
 TEST_F(Paths, FindStagingRootOnTheCTempFallback) {
   Standin().DriveTypes['c'] = DRIVE_CDROM;
-  EXPECT_EQ(FindStagingRoot(), "c:\\temp\\");
+  EXPECT_STREQ(FindStagingRoot().c_str(), "c:\\temp\\");
   EXPECT_EQ(List("c:\\temp\\"), std::vector<std::string>{});
 }
 
@@ -209,13 +209,13 @@ TEST_F(Paths, FindStagingRootOfALastResortNameIsEmptyAndDeletesNothing) {
   Standin().TempPath = "";
   Standin().FailingDirectories.insert("c:\\temp");
   MakeFile("c:\\work\\TMP2.$$$", BytesOf("user's"));
-  EXPECT_EQ(FindStagingRoot(), "");
+  EXPECT_STREQ(FindStagingRoot().c_str(), "");
   EXPECT_EQ(Read("c:\\work\\TMP2.$$$"), BytesOf("user's"));
 }
 
 TEST_F(Paths, ChooseStagingDirTakesTheFirstFreeNumber) {
   ChooseStagingDir();
-  EXPECT_EQ(StagingDirName, "_Orvane3d1\\");
+  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d1\\");
   EXPECT_FALSE(Exists("c:\\windows\\temp\\_Orvane3d1"));  // it creates nothing
   EXPECT_EQ(List("c:\\windows\\temp\\"), std::vector<std::string>{});
 }
@@ -223,11 +223,11 @@ TEST_F(Paths, ChooseStagingDirTakesTheFirstFreeNumber) {
 TEST_F(Paths, ChooseStagingDirSkipsAPlainFileAndDirectories) {
   MakeFile("c:\\windows\\temp\\_Orvane3d1");
   ChooseStagingDir();
-  EXPECT_EQ(StagingDirName, "_Orvane3d2\\");
+  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d2\\");
   MakeDir("c:\\windows\\temp\\_Orvane3d2\\");
   MakeDir("c:\\windows\\temp\\_Orvane3d4\\");
   ChooseStagingDir();
-  EXPECT_EQ(StagingDirName, "_Orvane3d3\\");
+  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d3\\");
 }
 
 TEST_F(Paths, ChooseStagingDirWithAll32000TakenUses32000) {
@@ -238,7 +238,7 @@ TEST_F(Paths, ChooseStagingDirWithAll32000TakenUses32000) {
     return true;
   };
   ChooseStagingDir();
-  EXPECT_EQ(StagingDirName, "_Orvane3d32000\\");
+  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d32000\\");
   EXPECT_EQ(asked, 32000);
 }
 
@@ -247,5 +247,5 @@ TEST_F(Paths, ChooseStagingDirRelativeToTheCurrentDirectory) {
   Standin().FailingDirectories.insert("c:\\temp");
   MakeDir("c:\\work\\_Orvane3d1\\");
   ChooseStagingDir();
-  EXPECT_EQ(StagingDirName, "_Orvane3d2\\");
+  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d2\\");
 }

@@ -50,7 +50,7 @@ TEST(RealWin32, TempFileNameAndStagingRootAreInTheSystemTemporaryDirectory) {
   ASSERT_EQ(std::string(name).substr(0, temp.size()), temp);
   EXPECT_TRUE(FileExists(name));
   DeleteFileA(name);
-  EXPECT_EQ(FindStagingRoot(), temp);
+  EXPECT_EQ(FindStagingRoot().c_str(), temp);
 }
 
 TEST(RealWin32, MakePathOnAbsoluteAndRelativePaths) {
@@ -73,11 +73,11 @@ TEST(RealWin32, InstallIniLayoutOfThePlatformsProfileWriter) {
   ScratchDir dir;
   std::string root = dir.Path();
   StagingDirName = "_Orvane3d1\\";
-  ASSERT_TRUE(CreateDirectoryA((root + StagingDirName).c_str(), nullptr));
-  WriteWholeFile(root + StagingDirName + "Install.ini", BytesOf("[OLD]\r\nX=1\r\n"));
-  InstallerPath = root + StagingDirName + "INSTALL.EXE";  // missing: the start fails quietly
-  LaunchInstaller(nullptr, root, "D:\\");
-  EXPECT_EQ(Text(root + StagingDirName + "Install.ini"), "[STANDARD]\r\nINST_PATH=D:\\\r\n");
+  ASSERT_TRUE(CreateDirectoryA((root + StagingDirName.c_str()).c_str(), nullptr));
+  WriteWholeFile(root + StagingDirName.c_str() + "Install.ini", BytesOf("[OLD]\r\nX=1\r\n"));
+  InstallerPath = (root + StagingDirName.c_str() + "INSTALL.EXE").c_str();  // missing: the start fails quietly
+  LaunchInstaller(nullptr, root.c_str(), "D:\\");
+  EXPECT_EQ(Text(root + StagingDirName.c_str() + "Install.ini"), "[STANDARD]\r\nINST_PATH=D:\\\r\n");
 }
 
 TEST(RealWin32, ExtractionEndToEnd) {
@@ -90,9 +90,9 @@ TEST(RealWin32, ExtractionEndToEnd) {
   ChooseStagingDir();
   bool result = ExtractArchive(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x80000010u)));
   DeleteFileA(archive.c_str());
-  std::string staging = FindStagingRoot() + StagingDirName;
+  std::string staging = std::string(FindStagingRoot().c_str()) + StagingDirName.c_str();
   EXPECT_TRUE(result);
-  EXPECT_EQ(InstallerPath, staging + "INSTALL.EXE");
+  EXPECT_EQ(InstallerPath.c_str(), staging + "INSTALL.EXE");
   EXPECT_EQ(ReadWholeFile(staging + "DATA.BIN"), data);
   EXPECT_EQ(ReadWholeFile(staging + "README.TXT"), BytesOf("Hallo"));
   EXPECT_EQ(Text(staging + "Install.ini"), "[STANDARD]\r\nINST_PATH=" + Directory() + "\r\n");
