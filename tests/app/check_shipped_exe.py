@@ -1,21 +1,71 @@
 #!/usr/bin/env python3
 """Checks the shape of a built SETUP.EXE:
 
-    check_shipped_exe.py SETUP.EXE i386|x86_64
+    check_shipped_exe.py SETUP.EXE i386|x86_64 [--map SETUP.map]
 
-the machine and PE32/PE32+ format, the GUI subsystem, the export "WndProc",
-the icon group "IDI_SDIAPPLICATION" (language neutral) with its one
-32 x 32 16-colour image, and imports from system DLLs only. Prints each
-finding and exits non-zero when one is wrong.
+the machine and PE32/PE32+ format, the GUI subsystem, OS and subsystem
+versions that Windows XP accepts, no link time stamp, no symbols, at most
+40 KiB, the export "WndProc", the icon group "IDI_SDIAPPLICATION" (language
+neutral) with its one 32 x 32 16-colour image, and imports of only those
+functions that Windows XP SP3 exports (the 64-bit build: XP x64). With the
+linker's map, also that no member of the C++ runtime, the thread library or
+the unwinder went in. Prints each finding and exits non-zero when one is
+wrong.
 """
+import re
 import struct
 import sys
 
 MACHINES = {"i386": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll",
-    "shell32.dll", "comctl32.dll", "ole32.dll", "ntdll.dll",
+MAX_SIZE = 40 * 1024
+# Windows XP is 5.1, XP x64 5.2; the loader refuses a file that asks for more.
+NEWEST_VERSION = {"i386": (5, 1), "x86_64": (5, 2)}
+
+# Every function the preloader and its start-up code may import; each one is
+# exported by the DLLs of Windows XP SP3. Anything else fails the check: a
+# new import has to be looked up before it goes on this list (no "*_s"
+# functions, no _fseeki64 or _ftelli64, no GetTickCount64: XP has none).
+ALLOWED_IMPORTS = {
+    "kernel32.dll": {
+        "CloseHandle", "CreateDirectoryA", "CreateFileA", "DeleteCriticalSection", "DeleteFileA",
+        "DosDateTimeToFileTime", "EnterCriticalSection", "FileTimeToDosDateTime",
+        "FileTimeToLocalFileTime", "FreeLibrary", "GetDriveTypeA", "GetFileAttributesA",
+        "GetFileTime", "GetLastError", "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
+        "GetStartupInfoA", "GetTempFileNameA", "GetTempPathA", "InitializeCriticalSection",
+        "LeaveCriticalSection", "LoadLibraryA", "LocalFileTimeToFileTime", "OpenFile", "ReadFile",
+        "RemoveDirectoryA", "SetFileTime", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
+        "VirtualProtect", "VirtualQuery", "WinExec", "WriteFile", "WritePrivateProfileStringA",
+    },
+    "user32.dll": {
+        "BeginPaint", "CreateWindowExA", "DefWindowProcA", "DispatchMessageA", "EndPaint",
+        "GetMessageA", "GetSystemMetrics", "GetWindowLongA", "LoadCursorA", "LoadIconA",
+        "MessageBoxExA", "PostMessageA", "PostQuitMessage", "RegisterClassA", "ReleaseCapture",
+        "SetCapture", "SetCursor", "SetTimer", "SetWindowLongA", "SetWindowPos", "SetWindowTextA",
+        "ShowWindow", "TranslateMessage", "UpdateWindow",
+    },
+    "gdi32.dll": {"GetStockObject"},
+    "advapi32.dll": set(),
+    "msvcrt.dll": {
+        "__getmainargs", "__initenv", "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit",
+        "_filelengthi64", "_fileno", "_get_osfhandle", "_initterm", "_onexit", "abort", "calloc",
+        "exit", "fclose", "fflush", "fgetpos", "fopen", "fprintf", "fputc", "fread", "free",
+        "fseek", "fsetpos", "fwrite", "malloc", "memchr", "memcmp", "memcpy", "memmove", "memset",
+        "realloc", "setvbuf", "signal", "strchr", "strcmp", "strlen", "strncmp", "strrchr",
+        "vfprintf",
+    },
 }
+ALLOWED_BY_MACHINE = {
+    "i386": {"msvcrt.dll": {"__p__acmdln", "__p__commode", "__p__fmode", "_iob"}},
+    "x86_64": {
+        "msvcrt.dll": {"__C_specific_handler", "__iob_func", "_acmdln", "_commode", "_fmode"},
+        "user32.dll": {"GetWindowLongPtrA", "SetWindowLongPtrA"},
+    },
+}
+
+# Libraries whose code must not be in the file: the C++ runtime, the thread
+# library of the posix thread model, and the unwinder.
+FORBIDDEN_LIBRARIES = re.compile(r"(^|/)lib(stdc\+\+|supc\+\+|winpthread|pthread|gcc_eh|gcc_s)(\.dll)?\.a\(")
+
 RT_ICON, RT_GROUP_ICON = 3, 14
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 
@@ -28,9 +78,13 @@ class Pe:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("no PE signature")
-        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        (self.machine, sections, self.timestamp, self.symbol_table, self.symbol_count, optional_size,
+         _) = struct.unpack_from("<HHIIIHH", data, pe + 4)
         opt = pe + 24
         self.magic = struct.unpack_from("<H", data, opt)[0]
+        os_major, os_minor, _, _, sub_major, sub_minor = struct.unpack_from("<6H", data, opt + 40)
+        self.os_version = (os_major, os_minor)
+        self.subsystem_version = (sub_major, sub_minor)
         self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
         dirs = opt + (96 if self.magic == 0x10B else 112)
         self.dirs = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
@@ -59,15 +113,27 @@ class Pe:
         return [self.cstring(struct.unpack_from("<I", self.data, names_at + 4 * i)[0]) for i in range(count)]
 
     def imports(self):
+        """{dll name: [function names]}; an import by ordinal reads "#n"."""
         rva, size = self.dirs[1]
-        dlls, at = [], self.offset(rva) if size else None
+        found = {}
+        at = self.offset(rva) if size else None
+        wide = self.magic == 0x20B
+        thunk_size, ordinal_flag = (8, 1 << 63) if wide else (4, 1 << 31)
         while at is not None:
-            name_rva = struct.unpack_from("<I", self.data, at + 12)[0]
+            lookup, _, _, name_rva, address = struct.unpack_from("<IIIII", self.data, at)
             if not name_rva:
                 break
-            dlls.append(self.cstring(name_rva))
+            names = []
+            thunk = self.offset(lookup or address)
+            while True:
+                entry = struct.unpack_from("<Q" if wide else "<I", self.data, thunk)[0]
+                if not entry:
+                    break
+                names.append("#%d" % (entry & 0xFFFF) if entry & ordinal_flag else self.cstring(entry + 2))
+                thunk += thunk_size
+            found[self.cstring(name_rva)] = names
             at += 20
-        return dlls
+        return found
 
     def resources(self):
         """{(type, name, language): bytes}; names are ints or strings."""
@@ -96,7 +162,24 @@ class Pe:
         return found
 
 
-def check(path, arch):
+def allowed_imports(arch):
+    allowed = {dll: set(names) for dll, names in ALLOWED_IMPORTS.items()}
+    for dll, names in ALLOWED_BY_MACHINE[arch].items():
+        allowed[dll] |= names
+    return allowed
+
+
+def archive_members(map_text):
+    """The "library(member)" names of a GNU ld map's list of archive members."""
+    if "Archive member included" not in map_text:
+        return []
+    section = map_text.split("Archive member included", 1)[1]
+    section = re.split(r"^(?:Discarded input sections|Allocating common symbols|Memory Configuration)",
+                       section, maxsplit=1, flags=re.M)[0]
+    return re.findall(r"^(\S+\.a\([^)]*\))", section, re.M)
+
+
+def check(path, arch, map_path=None):
     with open(path, "rb") as f:
         pe = Pe(f.read())
     problems = []
@@ -110,10 +193,36 @@ def check(path, arch):
     expect(pe.machine == machine, "machine %#x (%s)" % (pe.machine, arch))
     expect(pe.magic == magic, "optional header magic %#x (%s)" % (pe.magic, "PE32" if magic == 0x10B else "PE32+"))
     expect(pe.subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI, "subsystem %d (GUI)" % pe.subsystem)
+    newest = NEWEST_VERSION[arch]
+    expect(pe.os_version <= newest and pe.subsystem_version <= newest,
+           "OS version %d.%d, subsystem version %d.%d (at most %d.%d)"
+           % (pe.os_version + pe.subsystem_version + newest))
+    expect(pe.timestamp == 0, "link time stamp %#x (none)" % pe.timestamp)
+    expect(pe.symbol_table == 0 and pe.symbol_count == 0, "%d symbols (stripped)" % pe.symbol_count)
+    expect(len(pe.data) <= MAX_SIZE, "%d bytes (at most %d)" % (len(pe.data), MAX_SIZE))
     exports = pe.exports()
     expect(exports == ["WndProc"], "exports %s" % exports)
+
     imports = pe.imports()
-    expect(bool(imports) and all(d.lower() in SYSTEM_DLLS for d in imports), "imports %s" % imports)
+    allowed = allowed_imports(arch)
+    expect(bool(imports), "imports from %s" % sorted(imports))
+    for dll, names in sorted(imports.items()):
+        permitted = allowed.get(dll.lower())
+        if permitted is None:
+            expect(False, "%s is no system DLL of Windows XP" % dll)
+            continue
+        others = sorted(set(names) - permitted)
+        expect(not others, "%d functions from %s%s" % (
+            len(names), dll, ", not on the list of Windows XP's: %s" % " ".join(others) if others else ""))
+
+    if map_path:
+        with open(map_path, encoding="latin-1") as f:
+            members = archive_members(f.read())
+        libraries = sorted({re.sub(r"\(.*", "", m).rsplit("/", 1)[-1] for m in members})
+        forbidden = sorted({m.rsplit("/", 1)[-1] for m in members if FORBIDDEN_LIBRARIES.search(m)})
+        expect(bool(members) and not forbidden, "library members from %s%s" % (
+            " ".join(libraries), "; of the C++ runtime, threads or unwinder: %s" % " ".join(forbidden)
+            if forbidden else ""))
 
     resources = pe.resources()
     groups = {k: v for k, v in resources.items() if k[0] == RT_GROUP_ICON}
@@ -136,6 +245,11 @@ def check(path, arch):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3 or sys.argv[2] not in MACHINES:
+    args = sys.argv[1:]
+    map_path = None
+    if len(args) == 4 and args[2] == "--map":
+        map_path = args[3]
+        args = args[:2]
+    if len(args) != 2 or args[1] not in MACHINES:
         sys.exit(__doc__)
-    sys.exit(0 if check(sys.argv[1], sys.argv[2]) else 1)
+    sys.exit(0 if check(args[0], args[1], map_path) else 1)
