@@ -132,9 +132,11 @@ TEST_P(FullProtocol, DeletesOnlyTheInstallerThreeSecondsAfterItsMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Preloader, FullProtocol,
-                         ::testing::Values("protocol", "protocol-with-arguments"),
+                         ::testing::Values("protocol", "protocol-with-arguments", "signed"),
                          [](const ::testing::TestParamInfo<const char*>& param) {
-                           return param.index == 0 ? std::string("NoArguments") : std::string("WithArguments");
+                           return std::string(param.index == 0   ? "NoArguments"
+                                              : param.index == 1 ? "WithArguments"
+                                                                 : "Signed");
                          });
 
 TEST(Preloader, ArgumentsChangeNothing) {

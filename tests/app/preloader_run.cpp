@@ -117,6 +117,7 @@ void CollectEnd(HANDLE process, const std::string& installerPath, PreloaderRun& 
 }  // namespace
 
 std::string SetupExePath() { return WindowsPath(SETUP_EXE); }
+std::string SignedSetupExePath() { return WindowsPath(SIGNED_SETUP_EXE); }
 std::string StandinExePath() { return WindowsPath(STANDIN_INSTALLER_EXE); }
 
 std::uint64_t FileTimeToNumber(const FILETIME& time) {
@@ -139,7 +140,7 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   for (const std::string& name : scenario.PresetTempFiles) WriteWholeFile(run.TempDir + name, BytesOf(name));
 
   std::string setup = run.MediumDir + "SETUP.EXE";
-  CopyFileA(SetupExePath().c_str(), setup.c_str(), FALSE);
+  CopyFileA((scenario.Program.empty() ? SetupExePath() : scenario.Program).c_str(), setup.c_str(), FALSE);
   if (scenario.WithArchive) WriteWholeFile(run.MediumDir + "SETUP.TMP", scenario.Archive);
 
   std::string environment = EnvironmentWithTemp(run.TempDir);

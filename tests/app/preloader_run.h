@@ -28,6 +28,7 @@ struct Scenario {
   Driving Drive = Driving::WaitForExit;
   DWORD IdleMs = 4000;  // how long an unanswered window is watched
   std::string StagingName = "_Orvane3d1\\";
+  std::string Program;  // the SETUP.EXE put on the medium; the build's when empty
 };
 
 // Relative path (directories end with '\') -> size, -1 for directories.
@@ -53,6 +54,7 @@ struct PreloaderRun {
 
 // Windows form of the helper programs' paths from the build.
 std::string SetupExePath();
+std::string SignedSetupExePath();  // made by sign_setup_exe.sh before the runs
 std::string StandinExePath();
 
 // Runs the scenario in caseDir (with trailing backslash). Safe to call from

@@ -55,6 +55,10 @@ class CaseBuilder {
     c_.Setup.StagingName = name;
     return *this;
   }
+  CaseBuilder& Program(const std::string& setupExe) {
+    c_.Setup.Program = setupExe;
+    return *this;
+  }
   CaseBuilder& PresetTempFile(const std::string& name) {
     c_.Setup.PresetTempFiles.push_back(name);
     return *this;
@@ -75,17 +79,19 @@ class CaseBuilder {
 Bytes Text(const std::string& s) { return BytesOf(s); }
 
 void BuildCases() {
-  auto protocol = [](const std::string& name, const std::string& arguments) {
+  auto protocol = [](const std::string& name, const std::string& arguments, const std::string& program) {
     CaseBuilder(name, Driving::WaitForExit)
         .Installer("once")
         .Member("DATA.BIN", RandomBytes(70000, 7), TIME_DATA)
         .Member("EMPTY.TXT", Bytes(), TIME_EMPTY)
         .Member("LIESMICH.TXT", Text("Viel Spass!\r\n"), TIME_CONFIG)
         .Arguments(arguments)
+        .Program(program)
         .Add();
   };
-  protocol("protocol", "");
-  protocol("protocol-with-arguments", "/S -q \"C:\\Programme\\Anders\" 12345 SETUP.TMP /INST_PATH=X:\\");
+  protocol("protocol", "", "");
+  protocol("protocol-with-arguments", "/S -q \"C:\\Programme\\Anders\" 12345 SETUP.TMP /INST_PATH=X:\\", "");
+  protocol("signed", "", SignedSetupExePath());
 
   CaseBuilder("emptied", Driving::WaitForExit)
       .Installer("empty-dir")
