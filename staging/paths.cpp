@@ -26,10 +26,10 @@ constexpr unsigned FALLBACK_NAMES = 32767;        // QTX0 to QTX32766
 constexpr std::uint32_t STAGING_NUMBERS = 32000;  // _Orvane3d1 to _Orvane3d32000
 
 // out = prefix + number + suffix; the callers' names fit PATH_BUFFER_SIZE.
-void SetNumberedName(char* out, TString name, std::uint32_t number, const char* suffix) {
-  name.AppendDecimal(number);
-  name += suffix;
-  std::memcpy(out, name.c_str(), name.size() + 1);
+void SetNumberedName(char* out, TString prefix, std::uint32_t number, const char* suffix) {
+  prefix.AppendDecimal(number);
+  prefix += suffix;
+  std::memcpy(out, prefix.c_str(), prefix.size() + 1);
 }
 
 }  // namespace
