@@ -50,7 +50,7 @@ TEST_F(CreateRefusals, NamesWithCharactersWindowsRefuses) {
 
 TEST_F(CreateRefusals, ControlCharactersAndTrailingDots) {
   Add("bell\x07");
-  ExpectRefused(payload + "/bell\x07", "control character 0x07");
+  ExpectRefused(payload + "/bell\\x07", "control character 0x07");  // shown escaped
   fs::remove(payload + "/bell\x07");
   Add("README.");
   ExpectRefused(payload + "/README.", "ends with a dot");

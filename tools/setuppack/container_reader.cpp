@@ -4,22 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "console.h"
 #include "lzss.h"
 #include "stream_position.h"
-
-std::string PrintableName(const std::string& name) {
-  std::string text;
-  for (unsigned char c : name) {
-    if (c >= 0x20 && c < 0x7F) {
-      text += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      text += escaped;
-    }
-  }
-  return text;
-}
 
 std::string ContainerDamage::Describe() const {
   std::string where;

@@ -28,9 +28,6 @@ struct ContainerDamage {
   std::string Describe() const;  // "entry 2 (DATA.BIN) at byte 1234: what"
 };
 
-// A name as text for messages: bytes that are not printable ASCII as \xNN.
-std::string PrintableName(const std::string& name);
-
 class ContainerReader {
  public:
   ContainerReader() = default;
