@@ -21,7 +21,7 @@ enum class Written { Ok, Damaged, WriteFailed };
 // Decodes into a temporary file beside the target and renames it into place
 // only when the member decoded whole, so a damaged member never replaces a
 // good file. Decode gives the file its stored time; the rename keeps it.
-Written DecodeInto(TLZSS& codec, const ContainerEntry& entry, const fs::path& target, std::string& why) {
+Written DecodeInto(TLZSS& codec, const StoredEntry& entry, const fs::path& target, std::string& why) {
   std::string temp = TempPathBeside(target.string());
   RegisterTempPath(temp);
   struct Cleanup {
@@ -86,7 +86,7 @@ int RunExtract(const std::string& container, const std::string& directory, const
   ProgressLine line(console, "extracting", static_cast<std::uint64_t>(reader.Count()), reader.FileSize(),
                     [&written] { return written.load(); });
   int status = EXIT_OK;
-  ContainerEntry entry;
+  StoredEntry entry;
   for (;;) {
     ContainerReader::Step step = reader.Next(entry, damage);
     if (step == ContainerReader::Step::End) break;

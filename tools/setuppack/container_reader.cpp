@@ -59,9 +59,9 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   return true;
 }
 
-ContainerReader::Step ContainerReader::Next(ContainerEntry& entry, ContainerDamage& damage) {
+ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage& damage) {
   if (index_ >= count_) return Step::End;
-  entry = ContainerEntry();
+  entry = StoredEntry();
   entry.Index = index_;
   entry.Offset = position_;
   damage = {index_, {}, position_, {}};
