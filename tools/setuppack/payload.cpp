@@ -11,15 +11,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void AddFile(const fs::path& path, const std::string& shown, std::vector<PayloadFile>& files,
-             std::vector<Problem>& problems) {
-  std::error_code error;
-  std::uint64_t size = fs::file_size(path, error);
-  if (error) {
-    problems.push_back({shown, "cannot read its size: " + error.message()});
-    return;
-  }
-  files.push_back({shown, path.filename().string(), size});
+void AddFile(const std::string& path, const std::string& name, const FileStamp& stamp,
+             std::vector<PayloadFile>& files) {
+  files.push_back({path, name, stamp.Size, stamp});
 }
 
 void AddDirectory(const fs::path& directory, const std::string& shown,
@@ -37,17 +31,23 @@ void AddDirectory(const fs::path& directory, const std::string& shown,
   std::string prefix = shown;
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
   for (const fs::path& entry : entries) {
-    std::string entryShown = prefix + entry.filename().string();
-    fs::file_status status = fs::status(entry, error);
-    if (error) {
-      problems.push_back({entryShown, "cannot read it: " + error.message()});
-    } else if (fs::is_directory(status)) {
-      problems.push_back({entryShown,
-                          "a directory inside a directory: the preloader creates no subdirectories"});
-    } else if (!fs::is_regular_file(status)) {
-      problems.push_back({entryShown, "not a regular file"});
-    } else {
-      AddFile(entry, entryShown, files, problems);
+    std::string name = entry.filename().string();
+    std::string entryShown = prefix + name;
+    FileStamp stamp;
+    std::string why;
+    switch (Inspect(entryShown, stamp, why)) {
+      case PathKind::Regular:
+        AddFile(entryShown, name, stamp, files);
+        break;
+      case PathKind::Directory:
+        problems.push_back({entryShown, "a directory inside a directory: the preloader creates no subdirectories"});
+        break;
+      case PathKind::Missing:
+        problems.push_back({entryShown, "gone while the directory was listed"});
+        break;
+      case PathKind::Other:
+        problems.push_back({entryShown, why.empty() ? "not a regular file" : "cannot read it: " + why});
+        break;
     }
   }
 }
@@ -58,17 +58,21 @@ std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& argument
                                         std::vector<Problem>& problems) {
   std::vector<PayloadFile> files;
   for (const std::string& argument : arguments) {
-    fs::path path(argument);
-    std::error_code error;
-    fs::file_status status = fs::status(path, error);
-    if (error || !fs::exists(status)) {
-      problems.push_back({argument, "no such file or directory"});
-    } else if (fs::is_directory(status)) {
-      AddDirectory(path, argument, files, problems);
-    } else if (!fs::is_regular_file(status)) {
-      problems.push_back({argument, "not a regular file"});
-    } else {
-      AddFile(path, argument, files, problems);
+    FileStamp stamp;
+    std::string why;
+    switch (Inspect(argument, stamp, why)) {
+      case PathKind::Regular:
+        AddFile(argument, fs::path(argument).filename().string(), stamp, files);
+        break;
+      case PathKind::Directory:
+        AddDirectory(argument, argument, files, problems);
+        break;
+      case PathKind::Missing:
+        problems.push_back({argument, "no such file or directory"});
+        break;
+      case PathKind::Other:
+        problems.push_back({argument, why.empty() ? "not a regular file" : "cannot read it: " + why});
+        break;
     }
   }
   return files;
