@@ -10,7 +10,7 @@
 #include "lzss.h"
 #include "progress_line.h"
 #include "stream_position.h"
-#include "temp_output.h"
+#include "temp_file.h"
 
 namespace fs = std::filesystem;
 
@@ -22,28 +22,15 @@ enum class Written { Ok, Damaged, WriteFailed };
 // only when the member decoded whole, so a damaged member never replaces a
 // good file. Decode gives the file its stored time; the rename keeps it.
 Written DecodeInto(TLZSS& codec, const StoredEntry& entry, const fs::path& target, std::string& why) {
-  std::string temp = TempPathBeside(target.string());
-  RegisterTempPath(temp);
-  struct Cleanup {
-    std::string Path;
-    ~Cleanup() {
-      std::remove(Path.c_str());
-      UnregisterTempPath(Path);
-    }
-  } cleanup{temp};
-
-  if (!codec.OpenOutput(temp.c_str(), -1)) {
-    why = std::string("cannot create a file beside it: ") + std::strerror(errno);
-    return Written::WriteFailed;
-  }
+  TempFile temp(target.string());
+  if (!temp.Create(why)) return Written::WriteFailed;
+  codec.OutputStream = temp.Stream();
   StreamSeek(codec.InputStream, static_cast<std::int64_t>(entry.MemberOffset), SEEK_SET);
   int decoded = codec.Decode(codec.InputStream, codec.OutputStream);
   // Decode returns at once for an empty member and leaves its time alone.
   if (decoded && entry.Header.UnpackedSize == 0) SetStreamFileTime(codec.OutputStream, entry.Header.PackedTime());
-  bool writeFailed = std::ferror(codec.OutputStream) != 0;
-  writeFailed = !CloseDurably(codec.OutputStream) || writeFailed;
   codec.OutputStream = nullptr;
-  if (writeFailed) {
+  if (std::ferror(temp.Stream())) {
     why = std::string("write error: ") + std::strerror(errno);
     return Written::WriteFailed;
   }
@@ -52,15 +39,7 @@ Written DecodeInto(TLZSS& codec, const StoredEntry& entry, const fs::path& targe
           " bytes its header announces";
     return Written::Damaged;
   }
-  std::error_code error;
-  fs::rename(temp, target, error);
-  if (error) {
-    why = "cannot put the file in place: " + error.message();
-    return Written::WriteFailed;
-  }
-  UnregisterTempPath(temp);
-  cleanup.Path.clear();
-  return Written::Ok;
+  return temp.Commit(why) ? Written::Ok : Written::WriteFailed;
 }
 
 }  // namespace
