@@ -16,7 +16,7 @@ bool NameIsSound(const StoredEntry& entry, std::map<std::string, StoredEntry>& s
                  ContainerDamage& damage) {
   damage = {entry.Index, entry.Name, entry.Offset, MemberNameProblem(entry.Name)};
   if (!damage.What.empty()) return false;
-  auto [it, added] = seen.emplace(FoldedName(entry.Name), entry);
+  auto [it, added] = seen.emplace(WindowsNameKey(entry.Name), entry);
   if (added) return true;
   damage.What = "the preloader writes it over entry " + std::to_string(it->second.Index) + " (" +
                 PrintableName(it->second.Name) + "), whose name " +

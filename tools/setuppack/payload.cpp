@@ -5,6 +5,7 @@
 #include <map>
 #include <system_error>
 
+#include "console.h"
 #include "member_names.h"
 
 namespace fs = std::filesystem;
@@ -83,7 +84,7 @@ void CheckPayload(const std::vector<PayloadFile>& files, const std::string& cont
   if (files.size() > MAX_ENTRIES)
     problems.push_back({container, std::to_string(files.size()) +
                                        " files: a container holds at most 32767 entries"});
-  std::map<std::string, const PayloadFile*> byFoldedName;
+  std::map<std::string, const PayloadFile*> byWindowsName;
   std::error_code error;
   for (const PayloadFile& file : files) {
     std::string nameProblem = MemberNameProblem(file.Name);
@@ -91,14 +92,15 @@ void CheckPayload(const std::vector<PayloadFile>& files, const std::string& cont
     if (file.Size > MAX_MEMBER_SIZE)
       problems.push_back({file.Path, std::to_string(file.Size) +
                                          " bytes: a member must be smaller than 4 GiB"});
-    auto [it, added] = byFoldedName.emplace(FoldedName(file.Name), &file);
+    auto [it, added] = byWindowsName.emplace(WindowsNameKey(file.Name), &file);
     if (!added) {
       const PayloadFile& first = *it->second;
-      problems.push_back(
-          {file.Path, first.Name == file.Name
-                          ? "stored as " + file.Name + " like " + first.Path + " before it"
-                          : "the name " + file.Name + " equals " + first.Name + " (" + first.Path +
-                                ") apart from case; the preloader would write both to one file"});
+      problems.push_back({file.Path, first.Name == file.Name
+                                         ? "stored as " + PrintableName(file.Name) + " like " +
+                                               PrintablePath(first.Path) + " before it"
+                                         : "the name " + PrintableName(file.Name) + " equals " +
+                                               PrintableName(first.Name) + " (" + PrintablePath(first.Path) +
+                                               ") apart from case; the preloader would write both to one file"});
     }
     if (fs::equivalent(file.Path, container, error))
       problems.push_back({file.Path, "is the container being written"});
