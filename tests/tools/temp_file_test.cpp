@@ -14,7 +14,6 @@
 #include <unistd.h>
 #endif
 
-#include "child_process.h"
 #include "container.h"
 #include "members.h"
 #include "setuppack_runner.h"
@@ -30,6 +29,37 @@ bool IsTemporaryName(const std::string& name) {
   return name.find_first_not_of("0123456789abcdef", prefix.size()) == std::string::npos;
 }
 
+// Makes three temporary files beside `target` (and, where `churn`, a thread
+// that makes and removes more), then raises `signal`.
+[[noreturn]] void MakeTempFilesAndRaise(const std::string& target, int signal, bool churn) {
+#ifndef _WIN32
+  struct rlimit noCore = {0, 0};  // SIGQUIT would dump one
+  setrlimit(RLIMIT_CORE, &noCore);
+#endif
+  InstallInterruptCleanup();
+  std::vector<std::unique_ptr<TempFile>> files;
+  std::string why;
+  for (int i = 0; i < 3; ++i) {
+    files.push_back(std::make_unique<TempFile>(target));
+    if (!files.back()->Create(why)) std::exit(2);
+    std::fputs("partial", files.back()->Stream());
+  }
+  if (churn) {
+    std::atomic<bool> churning{false};
+    std::thread([&] {
+      for (;;) {
+        TempFile file(target + ".OTHER");
+        std::string ignored;
+        file.Create(ignored);
+        churning = true;
+      }
+    }).detach();
+    while (!churning) std::this_thread::yield();
+  }
+  std::raise(signal);
+  std::exit(9);  // not reached: the handler ends the process by the signal
+}
+
 }  // namespace
 
 TEST(TempFile, FreshNamesBesideTheTargetAndGoneWithTheObject) {
@@ -41,10 +71,11 @@ TEST(TempFile, FreshNamesBesideTheTargetAndGoneWithTheObject) {
       files.push_back(std::make_unique<TempFile>(dir.File("TARGET.BIN")));
       std::string why;
       ASSERT_TRUE(files.back()->Create(why)) << why;
-      fs::path path(files.back()->Path());
-      EXPECT_TRUE(fs::equivalent(path.parent_path(), dir.Path()));
-      EXPECT_TRUE(IsTemporaryName(path.filename().string())) << path;
-      names.insert(path.filename().string());
+      const std::string& path = files.back()->Path();
+      ASSERT_EQ(path.compare(0, dir.Path().size(), dir.Path()), 0) << path;
+      std::string name = path.substr(dir.Path().size());
+      EXPECT_TRUE(IsTemporaryName(name)) << path;
+      names.insert(name);
     }
     EXPECT_EQ(names.size(), 64u);
     EXPECT_EQ(FilesIn(dir.Path()).size(), 64u);
@@ -79,57 +110,45 @@ TEST(TempFile, NoDirectoryNoFile) {
   EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{});
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
 
-// A child makes temporary files, while a thread of it makes and removes more,
-// and then receives the signal.
+// The handler removes files that are still open, which only works because
+// they are open for deletion too.
+TEST(TempFile, CtrlCRemovesThem) {
+  // The death test's child runs this test again in a process of its own:
+  // the directory needs a name that both know.
+  std::string dir = (fs::temp_directory_path() / "setuppack-interrupt-test").string();
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  EXPECT_EXIT(MakeTempFilesAndRaise(dir + "\\TARGET.BIN", SIGINT, false), ::testing::ExitedWithCode(3), "");
+  EXPECT_EQ(FilesIn(dir), std::vector<std::string>{});
+  fs::remove_all(dir);
+}
+
+#else
+
 TEST(TempFile, AnInterruptRemovesThemAndEndsTheProcessByTheSignal) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     ScratchDir dir;
-    ChildEnd end = RunInChild([&] {
-      struct rlimit noCore = {0, 0};  // SIGQUIT would dump one
-      setrlimit(RLIMIT_CORE, &noCore);
-      InstallInterruptCleanup();
-      std::vector<std::unique_ptr<TempFile>> files;
-      std::string why;
-      for (int i = 0; i < 3; ++i) {
-        files.push_back(std::make_unique<TempFile>(dir.File("TARGET.BIN")));
-        if (!files.back()->Create(why)) return 2;
-        std::fputs("partial", files.back()->Stream());
-      }
-      std::atomic<bool> churning{false};
-      std::thread churn([&] {
-        for (;;) {
-          TempFile file(dir.File("OTHER.BIN"));
-          std::string ignored;
-          file.Create(ignored);
-          churning = true;
-        }
-      });
-      churn.detach();
-      while (!churning) std::this_thread::yield();
-      std::raise(signal);
-      return 3;  // not reached
-    });
-    EXPECT_TRUE(end.Signalled) << signal << " exit " << end.Code;
-    EXPECT_EQ(end.Signal, signal);
+    EXPECT_EXIT(MakeTempFilesAndRaise(dir.File("TARGET.BIN"), signal, true), ::testing::KilledBySignal(signal), "");
     EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{}) << signal;
   }
 }
 
 TEST(TempFile, ASignalTheCallerIgnoresStaysIgnored) {
   ScratchDir dir;
-  ChildEnd end = RunInChild([&] {
-    std::signal(SIGHUP, SIG_IGN);  // as nohup leaves it
-    InstallInterruptCleanup();
-    TempFile file(dir.File("TARGET.BIN"));
-    std::string why;
-    if (!file.Create(why)) return 2;
-    std::raise(SIGHUP);
-    return 7;
-  });
-  EXPECT_TRUE(end.Exited);
-  EXPECT_EQ(end.Code, 7);
+  EXPECT_EXIT(
+      {
+        std::signal(SIGHUP, SIG_IGN);  // as nohup leaves it
+        InstallInterruptCleanup();
+        TempFile file(dir.File("TARGET.BIN"));
+        std::string why;
+        if (!file.Create(why)) std::exit(2);
+        std::raise(SIGHUP);
+        file.Discard();
+        std::exit(7);
+      },
+      ::testing::ExitedWithCode(7), "");
   EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{});
 }
 
