@@ -19,15 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Matches of 18 spaces, eight to a group: 2.25 token bytes for 18 bytes.
-Bytes SpaceMatches(std::size_t count) {
-  Bytes tokens;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i % 8 == 0) tokens.push_back(0x00);
-    tokens.push_back(0x00);
-    tokens.push_back(0x0F);
-  }
-  return tokens;
+// A member of 6 MiB of spaces whose header announces 10 bytes.
+Bytes Bomb(const ScratchDir& dir) {
+  Bytes member = EncodeBytes(dir, Bytes(6 << 20, ' '));
+  for (int i = 0; i < 4; ++i) member[28 + i] = static_cast<std::uint8_t>(i == 0 ? 10 : 0);
+  return member;
 }
 
 class Extract : public ::testing::Test {
@@ -96,8 +92,7 @@ TEST_F(Extract, ALongNameStillFitsBesideItsTemporaryFile) {
 }
 
 TEST_F(Extract, AMemberThatProducesMoreThanItAnnouncesIsStoppedThere) {
-  // 10 bytes announced, 6.75 MiB of tokens behind them.
-  Bytes bomb = MakeMember(SpaceMatches(3 * 1024 * 1024), 10);
+  Bytes bomb = Bomb(dir);
   WriteWholeFile(dir.File("S.TMP"), MakeContainer({{"BOMB.BIN", bomb}}));
   RunResult tested = Setuppack({"test", dir.File("S.TMP")});
   EXPECT_EQ(tested.Code, 1);
@@ -205,7 +200,7 @@ TEST_F(Extract, AFileSizeLimitIsAWriteErrorThatLeavesNothing) {
     std::string Says;
   };
   const Case cases[] = {
-      {"BOMB.BIN", MakeMember(SpaceMatches(3 * 1024 * 1024), 10), "more than the 10 bytes"},
+      {"BOMB.BIN", Bomb(dir), "more than the 10 bytes"},
       {"BIG.BIN", EncodeBytes(dir, Bytes(6 * 1024 * 1024, 0)), "File too large"},
   };
   for (const Case& c : cases) {

@@ -12,44 +12,45 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void AddFile(const std::string& path, const std::string& name, const FileStamp& stamp,
-             std::vector<PayloadFile>& files) {
-  files.push_back({path, name, stamp.Size, stamp});
-}
+void AddPath(const std::string& path, const std::string& name, bool insideDirectory,
+             std::vector<PayloadFile>& files, std::vector<Problem>& problems);
 
-void AddDirectory(const fs::path& directory, const std::string& shown,
-                  std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
+void AddDirectory(const std::string& directory, std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
   std::error_code error;
-  std::vector<fs::path> entries;
+  std::vector<std::string> names;
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
-    entries.push_back(it->path());
+    names.push_back(it->path().filename().string());
   if (error) {
-    problems.push_back({shown, "cannot list the directory: " + error.message()});
+    problems.push_back({directory, "cannot list the directory: " + error.message()});
     return;
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const fs::path& a, const fs::path& b) { return a.filename().string() < b.filename().string(); });
-  std::string prefix = shown;
+  std::sort(names.begin(), names.end());
+  std::string prefix = directory;
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
-  for (const fs::path& entry : entries) {
-    std::string name = entry.filename().string();
-    std::string entryShown = prefix + name;
-    FileStamp stamp;
-    std::string why;
-    switch (Inspect(entryShown, stamp, why)) {
-      case PathKind::Regular:
-        AddFile(entryShown, name, stamp, files);
-        break;
-      case PathKind::Directory:
-        problems.push_back({entryShown, "a directory inside a directory: the preloader creates no subdirectories"});
-        break;
-      case PathKind::Missing:
-        problems.push_back({entryShown, "gone while the directory was listed"});
-        break;
-      case PathKind::Other:
-        problems.push_back({entryShown, why.empty() ? "not a regular file" : "cannot read it: " + why});
-        break;
-    }
+  for (const std::string& name : names) AddPath(prefix + name, name, true, files, problems);
+}
+
+// A FILE argument, a DIR argument, or an entry of a DIR.
+void AddPath(const std::string& path, const std::string& name, bool insideDirectory,
+             std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
+  FileStamp stamp;
+  std::string why;
+  switch (Inspect(path, stamp, why)) {
+    case PathKind::Regular:
+      files.push_back({path, name, stamp.Size, stamp});
+      break;
+    case PathKind::Directory:
+      if (insideDirectory)
+        problems.push_back({path, "a directory inside a directory: the preloader creates no subdirectories"});
+      else
+        AddDirectory(path, files, problems);
+      break;
+    case PathKind::Missing:
+      problems.push_back({path, insideDirectory ? "gone while the directory was listed" : "no such file or directory"});
+      break;
+    case PathKind::Other:
+      problems.push_back({path, why.empty() ? "not a regular file" : "cannot read it: " + why});
+      break;
   }
 }
 
@@ -58,24 +59,8 @@ void AddDirectory(const fs::path& directory, const std::string& shown,
 std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& arguments,
                                         std::vector<Problem>& problems) {
   std::vector<PayloadFile> files;
-  for (const std::string& argument : arguments) {
-    FileStamp stamp;
-    std::string why;
-    switch (Inspect(argument, stamp, why)) {
-      case PathKind::Regular:
-        AddFile(argument, fs::path(argument).filename().string(), stamp, files);
-        break;
-      case PathKind::Directory:
-        AddDirectory(argument, argument, files, problems);
-        break;
-      case PathKind::Missing:
-        problems.push_back({argument, "no such file or directory"});
-        break;
-      case PathKind::Other:
-        problems.push_back({argument, why.empty() ? "not a regular file" : "cannot read it: " + why});
-        break;
-    }
-  }
+  for (const std::string& argument : arguments)
+    AddPath(argument, fs::path(argument).filename().string(), false, files, problems);
   return files;
 }
 
