@@ -118,7 +118,7 @@ TEST_F(ContainerCheck, NamesThePreloaderWouldRefuseOrFailOn) {
   ExpectBad(ContainerOf({{"INSTALL.EXE", member}, {"install.exe", member}}),
             "entry 1 (install.exe) at byte " + std::to_string(2 + 2 + 11 + member.size()) +
                 ": the preloader writes it over entry 0 (INSTALL.EXE), whose name differs only in case");
-  ExpectBad(ContainerOf({{"AUX.TXT", member}}), "reserved");
+  ExpectBad(ContainerOf({{"AUX.TXT", member}}), "device name");
   ExpectBad(ContainerOf({{std::string(300, 'n'), member}}), "at most 191 bytes");
 }
 
