@@ -16,7 +16,7 @@
 #include "fuzz_files.h"
 #include "paths.h"
 #include "preloader_model.h"
-#include "win32.h"
+#include "standin_control.h"
 
 namespace {
 

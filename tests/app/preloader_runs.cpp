@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "setup_archive.h"
+#include "container.h"
 
 namespace {
 
@@ -60,14 +60,14 @@ class CaseBuilder {
     return *this;
   }
   void Add() {
-    c_.Setup.Archive = countSet_ ? ArchiveBytes(count_, entries_) : ArchiveBytes(entries_);
+    c_.Setup.Archive = countSet_ ? MakeContainer(count_, entries_) : MakeContainer(entries_);
     std::string name = c_.Setup.Name;
     cases[name] = std::move(c_);
   }
 
  private:
   PreloaderCase c_;
-  std::vector<ArchiveEntry> entries_;
+  std::vector<RawEntry> entries_;
   std::uint16_t count_ = 0;
   bool countSet_ = false;
 };

@@ -1,5 +1,6 @@
 // Building SETUP.TMP containers for tests: an entry count, then per entry the
-// name field (16-bit length, the bytes) and a compressed member.
+// name field (16-bit length, the bytes) and a compressed member. The one
+// container builder of the tests and the fuzz seeds.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,9 @@
 
 #include "test_files.h"
 
-struct ContainerEntry {
+// One entry as bytes, whatever they hold (setuppack's own reader has a
+// ContainerEntry of its own).
+struct RawEntry {
   std::string Name;  // may hold zero bytes
   Bytes Member;      // a whole member: header and token stream
 };
@@ -16,6 +19,6 @@ struct ContainerEntry {
 // The ArchiveName field: the length as unsigned 16-bit, then the bytes.
 Bytes ArchiveNameField(const std::string& name);
 // A container whose count is the number of entries.
-Bytes MakeContainer(const std::vector<ContainerEntry>& entries);
+Bytes MakeContainer(const std::vector<RawEntry>& entries);
 // A container with the given raw count, whatever entries follow.
-Bytes MakeContainer(std::uint16_t count, const std::vector<ContainerEntry>& entries);
+Bytes MakeContainer(std::uint16_t count, const std::vector<RawEntry>& entries);

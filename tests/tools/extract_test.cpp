@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "container.h"
 #include "members.h"
 #include "setuppack_runner.h"
 
@@ -15,7 +16,7 @@ TEST(Extract, RefusesNamesThatLeadOutsideAndWritesTheRest) {
   fs::create_directories(dir.File("out"));
   for (const std::string name : {"..\\ESCAPED.TXT", "../ESCAPED.TXT", "/tmp/ESCAPED.TXT", "\\ESCAPED.TXT",
                                  "C:ESCAPED.TXT", "SUB\\..\\..\\ESCAPED.TXT"}) {
-    WriteWholeFile(dir.File("S.TMP"), ContainerOf({{name, member}, {"GOOD.TXT", member}}));
+    WriteWholeFile(dir.File("S.TMP"), MakeContainer({{name, member}, {"GOOD.TXT", member}}));
     RunResult run = Setuppack({"extract", "-C", dir.File("out"), dir.File("S.TMP")});
     EXPECT_EQ(run.Code, 1) << name;
     EXPECT_NE(run.Err.find("entry 0"), std::string::npos) << run.Err;
@@ -28,7 +29,7 @@ TEST(Extract, RefusesNamesThatLeadOutsideAndWritesTheRest) {
 
 TEST(Extract, WritesNamesWithADirectoryBelowTheTarget) {
   ScratchDir dir;
-  WriteWholeFile(dir.File("S.TMP"), ContainerOf({{"SUB\\FILE.DAT", EncodeBytes(dir, BytesOf("inside"))}}));
+  WriteWholeFile(dir.File("S.TMP"), MakeContainer({{"SUB\\FILE.DAT", EncodeBytes(dir, BytesOf("inside"))}}));
   ASSERT_EQ(Setuppack({"extract", "-C", dir.File("out"), dir.File("S.TMP")}).Code, 0);
   EXPECT_EQ(ReadWholeFile(dir.File("out") + "/SUB/FILE.DAT"), BytesOf("inside"));
 }
@@ -41,7 +42,7 @@ TEST(Extract, ADamagedMemberLeavesTheExistingFileAndStops) {
   bad[32] = static_cast<std::uint8_t>(bad[32] - 1);  // consistent PackedSize, lost last token
   fs::create_directories(dir.File("out"));
   WriteWholeFile(dir.File("out") + "/B.TXT", BytesOf("old"));
-  WriteWholeFile(dir.File("S.TMP"), ContainerOf({{"A.TXT", good}, {"B.TXT", bad}, {"C.TXT", good}}));
+  WriteWholeFile(dir.File("S.TMP"), MakeContainer({{"A.TXT", good}, {"B.TXT", bad}, {"C.TXT", good}}));
 
   RunResult run = Setuppack({"extract", "-C", dir.File("out"), dir.File("S.TMP")});
   EXPECT_EQ(run.Code, 1);

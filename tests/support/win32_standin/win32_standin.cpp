@@ -1,4 +1,4 @@
-#include "win32_standin.h"
+#include "standin_control.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -187,9 +187,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   if (host.empty() || host.back() == '/') return INVALID_HANDLE_VALUE;
   int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (disposition) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
     case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
     case OPEN_EXISTING: break;
     default: return INVALID_HANDLE_VALUE;
   }

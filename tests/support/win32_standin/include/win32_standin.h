@@ -1,33 +1,14 @@
-// A host stand-in for the Win32 calls the staging code makes (staging/), so
-// that the same sources compile unchanged on Linux and their tests run
-// natively. It offers exactly the types, constants and calls the staging code
-// uses, under their Win32 names, and behaves as the staging code expects of
-// them. Everything a test wants to steer or read back lives in `Standin()`.
-//
-// Paths. A Windows path ("c:\temp\QTX0.tmp", "_Orvane3d1\INSTALL.EXE") is
-// translated to a host path: a drive letter must be mapped to a host
-// directory (MapDrive); a path without a drive is taken relative to the
-// stand-in's current directory (a Windows path, SetCurrentDirectory). "." and
-// ".." are resolved lexically and never climb above the drive's directory.
-// Drive letters match case-insensitively; the rest of the path is used as
-// written, since the host file system is case-sensitive.
-//
-// The codec opens members with std::fopen on the Windows paths the staging
-// code builds. The stand-in library therefore asks the linker to wrap fopen
-// (-Wl,--wrap=fopen, an INTERFACE link option of win32_standin): every
-// fopen call in the program's own objects goes to __wrap_fopen, which
-// translates a Windows-looking path (one with a drive letter or a backslash)
-// and hands any other path unchanged to the C library (__real_fopen). Neither
-// the codec nor the staging sources change for this.
+// The Win32 calls of the staging code, declared for the native build: the
+// same names, types and constants as the platform's headers, so that the
+// staging sources compile unchanged on Linux. Only the declarations live
+// here. The native build of staging compiles against them and links no
+// code for them; the test programs and fuzz targets that link staging also
+// link the stand-in (win32_standin.cpp), which defines them, and steer it
+// through standin_control.h.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
-#include <map>
-#include <set>
-#include <string>
-#include <vector>
 
 // ---- Types ------------------------------------------------------------------
 
@@ -36,7 +17,6 @@ typedef unsigned char BYTE;
 typedef unsigned short WORD;
 typedef std::uint32_t DWORD;  // 32 bits, as on Windows (long is 64 bits here)
 typedef unsigned int UINT;
-typedef WORD LANGID;
 typedef int HFILE;
 typedef char CHAR;
 typedef char* LPSTR;
@@ -90,15 +70,10 @@ constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD FILE_SHARE_READ = 1;
 constexpr DWORD FILE_SHARE_WRITE = 2;
-constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
-constexpr DWORD OPEN_ALWAYS = 4;
-constexpr UINT DRIVE_UNKNOWN = 0;
 constexpr UINT DRIVE_NO_ROOT_DIR = 1;
-constexpr UINT DRIVE_REMOVABLE = 2;
 constexpr UINT DRIVE_FIXED = 3;
-constexpr UINT DRIVE_REMOTE = 4;
 constexpr UINT DRIVE_CDROM = 5;
 constexpr UINT SW_SHOWNORMAL = 1;
 constexpr UINT MB_OK = 0;
@@ -128,66 +103,3 @@ UINT WinExec(LPCSTR commandLine, UINT show);
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
-
-// ---- Steering and reading back ----------------------------------------------
-
-struct StartedProgram {
-  std::string CommandLine;
-  UINT Show = 0;
-};
-
-struct ShownMessage {
-  HWND Owner = nullptr;
-  std::string Text;
-  std::string Caption;
-  UINT Type = 0;
-  WORD Language = 0;
-};
-
-struct StandinState {
-  // Drive letter (lower case) -> host directory, ending in '/'.
-  std::map<char, std::string> Drives;
-  // Drive letter (lower case) -> drive type; mapped drives default to DRIVE_FIXED.
-  std::map<char, UINT> DriveTypes;
-  // The current directory, a Windows path ending in a backslash.
-  std::string CurrentDirectory = "c:\\";
-  // What GetTempPathA reports; empty makes it fail (return 0).
-  std::string TempPath = "c:\\windows\\temp\\";
-  // What GetModuleFileNameA reports for the process's own module.
-  std::string ModuleFileName = "d:\\SETUP.EXE";
-  // Directories whose creation fails (Windows paths, compared without case
-  // and without a trailing backslash).
-  std::set<std::string> FailingDirectories;
-  // Claims that more paths exist than the file system holds: GetFileAttributesA
-  // reports a directory for every path for which it returns true.
-  std::function<bool(const std::string& path)> AlsoExists;
-  // Next number GetTempFileNameA tries.
-  UINT NextTempUnique = 0x1A;
-
-  // Read back.
-  std::vector<StartedProgram> Started;
-  std::vector<ShownMessage> Messages;
-  std::vector<std::string> CreatedDirectories;  // Windows paths, as passed
-  int GetFileAttributesCalls = 0;
-  LPCSTR LoadedCursor = nullptr;
-  HCURSOR CurrentCursor = nullptr;
-};
-
-// The one state object; constructed on first use, so that it is ready for
-// code that runs before main.
-StandinState& Standin();
-
-// Puts everything back to the state of a fresh process.
-void ResetStandin();
-
-// Maps a drive letter to a host directory (created if missing).
-void MapDrive(char letter, const std::string& hostDirectory);
-
-// The host path a Windows path stands for, or "" when its drive is not mapped.
-std::string HostPath(const std::string& windowsPath);
-
-// The full Windows path (drive, directories, name) of a possibly relative one.
-std::string FullWindowsPath(const std::string& windowsPath);
-
-// The handle that the stand-in's message box and cursor calls accept.
-HCURSOR StandinWaitCursor();
