@@ -134,8 +134,10 @@ UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileNam
     UINT number = unique ? unique : Standin().NextTempUnique++ & 0xFFFF;
     if (number == 0) continue;
     char hex[16];
-    std::snprintf(hex, sizeof hex, "%X", number);
-    std::string name = dir + pre + hex + ".TMP";
+    // As the platform names them: lower-case hexadecimal digits and ".tmp"
+    // (the documentation's ".TMP" is not what the platform writes).
+    std::snprintf(hex, sizeof hex, "%x", number);
+    std::string name = dir + pre + hex + ".tmp";
     if (unique) {  // no file is made, and no uniqueness test either
       std::memcpy(tempFileName, name.c_str(), name.size() + 1);
       return unique;
