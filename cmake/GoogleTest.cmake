@@ -28,7 +28,7 @@ function(preloader_add_gtest target)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
   else()
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120)
   endif()
 endfunction()
 
