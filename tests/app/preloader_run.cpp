@@ -7,8 +7,13 @@
 
 namespace {
 
-constexpr DWORD DRIVER_TIMEOUT_MS = 20000;
-constexpr DWORD RUN_TIMEOUT_MS = 30000;
+// Limits for events, far above what they take on a busy machine; a driver
+// stops looking as soon as the preloader has ended.
+constexpr DWORD DRIVER_TIMEOUT_MS = 60000;
+constexpr DWORD RUN_TIMEOUT_MS = 60000;
+// How often a program that did not start is tried again; each failure is
+// in the run's record.
+constexpr int START_TRIES = 3;
 
 // The build hands over Linux paths; Wine sees the Linux root as Z:.
 std::string WindowsPath(const char* path) {
@@ -58,8 +63,8 @@ struct Started {
   DWORD Error = 0;  // GetLastError of a start that failed
 };
 
-Started Start(const std::string& exe, const std::string& commandLine, const std::string& cwd,
-              const std::string* environment) {
+Started StartOnce(const std::string& exe, const std::string& commandLine, const std::string& cwd,
+                  const std::string* environment) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
@@ -75,20 +80,31 @@ Started Start(const std::string& exe, const std::string& commandLine, const std:
   return {info.hProcess, info.dwProcessId, 0};
 }
 
+// A start that fails is the test machine's trouble, not the program's: it
+// is recorded and tried again.
+Started Start(const std::string& what, const std::string& exe, const std::string& commandLine,
+              const std::string& cwd, const std::string* environment, StepLog& log) {
+  Started started;
+  for (int attempt = 1; attempt <= START_TRIES; ++attempt) {
+    started = StartOnce(exe, commandLine, cwd, environment);
+    if (started.Process) break;
+    log.Add(what + " did not start, error " + std::to_string(started.Error));
+    Sleep(500);
+  }
+  return started;
+}
+
 // Runs the window driver for one action and waits for it; its report says
 // what it found. The driver gives up after timeoutMs, so its own end is
 // waited for a good while longer.
 Report Drive(const std::string& caseDir, DWORD pid, const std::string& action, DWORD timeoutMs, StepLog& log) {
   std::string exe = WindowsPath(WINDOW_DRIVER_EXE);
   std::string report = caseDir + "driver-" + action + ".txt";
-  Started driver = Start(exe,
+  Started driver = Start("window driver " + action, exe,
                          Quoted(exe) + " " + std::to_string(pid) + " " + action + " " +
                              Quoted(report) + " " + std::to_string(timeoutMs),
-                         caseDir, nullptr);
-  if (!driver.Process) {
-    log.Add("window driver " + action + ": did not start, error " + std::to_string(driver.Error));
-    return Report::Read(report);
-  }
+                         caseDir, nullptr, log);
+  if (!driver.Process) return Report::Read(report);
   DWORD wait = WaitForSingleObject(driver.Process, timeoutMs + 30000);
   DWORD code = 0xFFFFFFFF;
   GetExitCodeProcess(driver.Process, &code);
@@ -96,7 +112,8 @@ Report Drive(const std::string& caseDir, DWORD pid, const std::string& action, D
   Report found = Report::Read(report);
   log.Add("window driver " + action + ": " +
           (wait == WAIT_OBJECT_0 ? "exit code " + std::to_string(code) : std::string("still running")) +
-          ", found=" + (found.Exists() ? found.Get("found") : std::string("(no report)")));
+          ", found=" + (found.Exists() ? found.Get("found") : std::string("(no report)")) +
+          (found.Get("process.ended") == "1" ? ", SETUP.EXE had ended" : ""));
   return found;
 }
 
@@ -183,11 +200,8 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   std::string environment = EnvironmentWithTemp(run.TempDir);
   std::string commandLine = Quoted(setup);
   if (!scenario.Arguments.empty()) commandLine += " " + scenario.Arguments;
-  Started preloader = Start(setup, commandLine, caseDir, &environment);
-  if (!preloader.Process) {
-    log.Add("SETUP.EXE did not start, error " + std::to_string(preloader.Error));
-    return run;
-  }
+  Started preloader = Start("SETUP.EXE", setup, commandLine, caseDir, &environment, log);
+  if (!preloader.Process) return run;
   log.Add("SETUP.EXE started, process " + std::to_string(preloader.Pid));
 
   switch (scenario.Drive) {
