@@ -46,7 +46,7 @@ void PrepareMachine(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   PrepareMachine(data, size);
   ChooseStagingDir();
-  FUZZ_CHECK(StagingDirName == "_Orvane3d1\\");
+  FUZZ_CHECK(std::string(StagingDirName.c_str()) == "_Orvane3d1\\");
   FUZZ_CHECK(ExtractArchive(WINDOW));
 
   PreloaderOutcome expected = ModelExtraction(data, size, STAGING);
@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(message.Caption == expected.FailedPath);
     FUZZ_CHECK(message.Type == 0 && message.Language == 0);
   }
-  FUZZ_CHECK(InstallerPath == std::string(STAGING) + "INSTALL.EXE");
+  FUZZ_CHECK(std::string(InstallerPath.c_str()) == std::string(STAGING) + "INSTALL.EXE");
   FUZZ_CHECK(machine.Started.size() == 1);
-  FUZZ_CHECK(machine.Started[0].CommandLine == InstallerPath + " 692");
+  FUZZ_CHECK(machine.Started[0].CommandLine == std::string(InstallerPath.c_str()) + " 692");
 
   // Nothing but the staging directory's files has appeared.
   const std::string& root = FuzzRoot();

@@ -111,7 +111,7 @@ void DamageTest::CheckPreloader(const PreloaderRun& run, const Expected& expecte
   // SETUP.TMP was there: the hand-off runs whatever the members held.
   EXPECT_TRUE(run.Result);
   ASSERT_EQ(run.Started.size(), 1u);
-  EXPECT_EQ(run.Started[0].CommandLine, InstallerPath + " 692");
+  EXPECT_EQ(run.Started[0].CommandLine, std::string(InstallerPath.c_str()) + " 692");
   EXPECT_EQ(run.InstallIni, expected.StagingMade ? INSTALL_INI : "");
   EXPECT_EQ(run.Outside, std::vector<std::string>{});
 

@@ -44,7 +44,7 @@ TEST_F(LongPath, AStagingRootCloseToTheLimit) {
   ASSERT_EQ(staging.size(), 240u);
   std::string fits(15, 'A'), tooLong(16, 'B');
   PreloaderRun run = RunPreloader(Container({fits, tooLong}), temp);
-  EXPECT_EQ(InstallerPath, staging + "INSTALL.EXE");
+  EXPECT_STREQ(InstallerPath.c_str(), (staging + "INSTALL.EXE").c_str());
   CheckPreloader(run, Expected::Whole({"INSTALL.EXE"})
                           .With(fits, sample_.Entry("README.TXT").Data)
                           .FailsAt(staging + tooLong));
@@ -62,7 +62,7 @@ TEST_F(LongPath, AStagingDirectoryWhoseInstallerPathDoesNotFit) {
   // can be written; the hand-off is still attempted, and fails quietly.
   std::string temp = DirectoryOfLength(240);
   PreloaderRun run = RunPreloader(Container({"A"}), temp);
-  EXPECT_EQ(InstallerPath, temp + "_Orvane3d1\\INSTALL.EXE");
+  EXPECT_STREQ(InstallerPath.c_str(), (temp + "_Orvane3d1\\INSTALL.EXE").c_str());
   Expected expected = Expected::Whole({}).FailsAt(temp + "_Orvane3d1\\INSTALL.EXE");
   expected.StagingMade = false;
   CheckPreloader(run, expected);
