@@ -73,6 +73,13 @@ class TLZSS {
   FILE* InputStream;
   FILE* OutputStream;
 
+  // When set, Decode writes at most UnpackedSize bytes: a token that would
+  // produce a byte beyond them ends the decoding there, with no further
+  // token byte fetched, and Decode returns 0 (the output is flushed,
+  // measured and time-stamped as usual). For readers of containers they did
+  // not make; the preloader leaves it off.
+  bool LimitToUnpackedSize = false;
+
  private:
   bool HasArrays() const;
 };

@@ -87,6 +87,7 @@ class WindowSink {
   }
 
   void Literal(std::uint8_t c) { *next_++ = c; }
+  const std::uint8_t* Cursor() const { return next_; }
 
   void Match(int position, int length) {
     int writePosition = (startRing_ + static_cast<int>(next_ - start_)) & RING_MASK;
@@ -130,14 +131,18 @@ class WindowSink {
   std::uint8_t window_[WINDOW_END + SLACK];
 };
 
-void RunTokensFast(TokenSource& source, WindowSink& sink) {
+// Both loops return true when they stopped because a token would produce
+// a byte beyond `limit`, false when the token bytes ran out.
+bool RunTokensFast(TokenSource& source, WindowSink& sink, std::uint64_t limit) {
+  std::uint64_t room = limit;  // bytes the member may still produce
   unsigned flags = 0;
   for (;;) {
     flags >>= 1;
     if ((flags & 0x100) == 0) {
-      if (source.Ensure(GROUP_BYTES)) {
+      if (room >= GROUP_OUTPUT && source.Ensure(GROUP_BYTES)) {
         // A whole group is there: eight tokens without a check per byte.
         sink.Reserve(GROUP_OUTPUT);
+        const std::uint8_t* groupStart = sink.Cursor();
         const std::uint8_t* in = source.Data();
         unsigned groupFlags = *in++;
         for (int t = 0; t < 8; ++t, groupFlags >>= 1) {
@@ -149,21 +154,31 @@ void RunTokensFast(TokenSource& source, WindowSink& sink) {
           }
         }
         source.Advance(static_cast<std::size_t>(in - source.Data()));
+        room -= static_cast<std::uint64_t>(sink.Cursor() - groupStart);
         continue;
       }
       std::uint8_t flagByte;
-      if (!source.Fetch(flagByte)) return;
+      if (!source.Fetch(flagByte)) return false;
       flags = flagByte | 0xFF00u;
     }
-    // The member's last bytes: token by token, each fetch checked.
+    // The member's last bytes, or its last bytes of room: token by token,
+    // each fetch checked.
     sink.Reserve(MAX_MATCH);
     std::uint8_t b0, b1;
     if (flags & 1) {
-      if (!source.Fetch(b0)) return;
+      if (!source.Fetch(b0)) return false;
+      if (room == 0) return true;
       sink.Literal(b0);
+      --room;
     } else {
-      if (!source.Fetch(b0) || !source.Fetch(b1)) return;
-      sink.Match(MatchPosition(b0, b1), MatchLength(b1));
+      if (!source.Fetch(b0) || !source.Fetch(b1)) return false;
+      int length = MatchLength(b1);
+      if (room < static_cast<std::uint64_t>(length)) {
+        sink.Match(MatchPosition(b0, b1), static_cast<int>(room));
+        return true;
+      }
+      sink.Match(MatchPosition(b0, b1), length);
+      room -= static_cast<std::uint64_t>(length);
     }
   }
 }
@@ -187,24 +202,30 @@ class ProgressSink {
   int position_ = RING_START;
 };
 
-void RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressSink& sink) {
+bool RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressSink& sink, std::uint64_t limit) {
+  std::uint64_t room = limit;
   unsigned flags = 0;
   for (;;) {
     flags >>= 1;
     if ((flags & 0x100) == 0) {
       std::uint8_t flagByte;
-      if (!source.Fetch(flagByte)) return;
+      if (!source.Fetch(flagByte)) return false;
       flags = flagByte | 0xFF00u;
     }
     std::uint8_t b0, b1;
     if (flags & 1) {
-      if (!source.Fetch(b0)) return;
+      if (!source.Fetch(b0)) return false;
+      if (room == 0) return true;
       sink.Put(b0);
+      --room;
     } else {
-      if (!source.Fetch(b0) || !source.Fetch(b1)) return;
+      if (!source.Fetch(b0) || !source.Fetch(b1)) return false;
       int position = MatchPosition(b0, b1);
       // Byte by byte: a match may overlap the bytes it is producing.
-      for (int k = 0; k < MatchLength(b1); ++k) sink.Put(ring[(position + k) & RING_MASK]);
+      for (int k = 0; k < MatchLength(b1); ++k, --room) {
+        if (room == 0) return true;
+        sink.Put(ring[(position + k) & RING_MASK]);
+      }
     }
   }
 }
@@ -225,19 +246,24 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   if (UnpackedSize == 0) return 1;
 
   TokenSource source(input, PackedSize);
+  // Without the flag no member comes near the limit: 4 GiB of token bytes
+  // produce less than 40 GiB.
+  const std::uint64_t limit = LimitToUnpackedSize ? UnpackedSize : UINT64_MAX;
+  bool overran;
   if (ProgressEnabled) {
     std::memset(RingBuffer, ' ', RING_START);
     // Positions a valid stream writes before it reads them; zeroed so that a
     // damaged one decodes the same way every time.
     std::memset(RingBuffer + RING_START, 0, RING_SIZE - RING_START);
     ProgressSink sink(*this, output);
-    RunTokensReporting(source, RingBuffer, sink);
+    overran = RunTokensReporting(source, RingBuffer, sink, limit);
   } else {
     WindowSink sink(output);
-    RunTokensFast(source, sink);
+    overran = RunTokensFast(source, sink, limit);
     sink.Finish();
   }
-  ConsumedCount = source.Fetched() + 1;  // the fetch that failed counts too
+  // The fetch that failed counts too; a stop at the limit fetched no more.
+  ConsumedCount = source.Fetched() + (overran ? 0 : 1);
 
   // The closing flush, the measurement and the time act on the object's own
   // output; a caller that passed another stream still gets a definite answer.
@@ -246,5 +272,5 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   StreamSeek(measured, 0, SEEK_END);
   std::int64_t length = StreamTell(measured);
   SetStreamFileTime(measured, header.PackedTime());
-  return length == static_cast<std::int64_t>(UnpackedSize) ? 1 : 0;
+  return !overran && length == static_cast<std::int64_t>(UnpackedSize) ? 1 : 0;
 }

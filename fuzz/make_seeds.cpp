@@ -3,6 +3,7 @@
 //   <dir>/data/       the inputs themselves (round trip)
 //   <dir>/member/     one member each, and the format's hand-made examples (decode)
 //   <dir>/container/  SETUP.TMP files, sound and a little off (staging, setuppack)
+//   <dir>/names/      member names, usual ones and near misses (the name rule)
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -117,7 +118,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   fs::path dir = argv[1];
-  for (const char* part : {"data", "member", "container"}) fs::create_directories(dir / part);
+  for (const char* part : {"data", "member", "container", "names"}) fs::create_directories(dir / part);
 
   std::vector<std::pair<std::string, Bytes>> inputs = Inputs();
   for (const auto& [name, data] : inputs) {
@@ -149,5 +150,11 @@ int main(int argc, char** argv) {
   Write(dir / "container" / "duplicate", MakeContainer({{"A.TXT", text}, {"A.TXT", words}}));
   Write(dir / "container" / "long-name", MakeContainer({{std::string(180, 'N') + ".DAT", text}}));
   Write(dir / "container" / "refused-name", MakeContainer({{"..\\EVIL.EXE", text}}));
+
+  int named = 0;
+  for (const std::string& name : std::vector<std::string>{"INSTALL.EXE", "Install.ini", "a..b", ".hidden", "README.", "readme ", "NULL.TXT", "COM10", "xNUL",
+        "caf\xE9.txt", "..", "... ", "..\\EVIL.EXE", "../evil", "C:EVIL", "a:stream", "NUL .TXT", "com1.txt",
+        "LPT\xB9", "CONIN$", "Aux", std::string("A\0B", 3), std::string(255, 'N')})
+    Write(dir / "names" / std::to_string(named++), Text(name));
   return 0;
 }

@@ -4,12 +4,10 @@
 
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool EqualsFolded(const char* text, std::size_t length, const char* upper) {
   if (std::strlen(upper) != length) return false;
   for (std::size_t i = 0; i < length; ++i)
-    if (Upper(text[i]) != upper[i]) return false;
+    if (ComparedNameByte(text[i]) != upper[i]) return false;
   return true;
 }
 
@@ -65,4 +63,19 @@ const char* MemberNameFaultText(MemberNameFault fault) {
     case MemberNameFault::DeviceName: return "the name is a Windows device name";
   }
   return "the name is refused";
+}
+
+char ComparedNameByte(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::size_t ComparedNameLength(const char* name, std::size_t length) {
+  while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ')) --length;
+  return length;
+}
+
+bool SameFileNameOnWindows(const char* a, std::size_t aLength, const char* b, std::size_t bLength) {
+  aLength = ComparedNameLength(a, aLength);
+  if (ComparedNameLength(b, bLength) != aLength) return false;
+  for (std::size_t i = 0; i < aLength; ++i)
+    if (ComparedNameByte(a[i]) != ComparedNameByte(b[i])) return false;
+  return true;
 }

@@ -32,3 +32,15 @@ MemberNameFault CheckMemberName(const char* name);
 
 // A short English sentence for messages: "the name contains '\' or '/'".
 const char* MemberNameFaultText(MemberNameFault fault);
+
+// Windows keeps one file for names that differ only in the case of ASCII
+// letters or in trailing dots and blanks: "Install.exe", "INSTALL.EXE" and
+// "INSTALL.EXE. " are the same file there. Two members whose names are the
+// same in this sense overwrite each other.
+bool SameFileNameOnWindows(const char* a, std::size_t aLength, const char* b, std::size_t bLength);
+
+// The two steps of that comparison, for callers that sort or index names:
+// the length that counts (trailing dots and blanks dropped), and each byte
+// as compared (ASCII letters upper-cased).
+std::size_t ComparedNameLength(const char* name, std::size_t length);
+char ComparedNameByte(char c);

@@ -149,6 +149,8 @@ INSTANTIATE_TEST_SUITE_P(Preloader, FullProtocol,
 TEST(Preloader, ArgumentsChangeNothing) {
   const Report& plain = Ended("protocol").Run.Installer;
   const Report& with = Ended("protocol-with-arguments").Run.Installer;
+  // Files the run itself makes carry the second of their making; the two
+  // runs need not share it.
   EXPECT_EQ(ListedFiles(plain), ListedFiles(with));
   EXPECT_EQ(plain.Get("window.rect"), with.Get("window.rect"));
   EXPECT_EQ(plain.Get("window.style"), with.Get("window.style"));

@@ -69,7 +69,7 @@ class CaseBuilder {
 
  private:
   PreloaderCase c_;
-  std::vector<RawEntry> entries_;
+  std::vector<ContainerEntry> entries_;
   std::uint16_t count_ = 0;
   bool countSet_ = false;
 };

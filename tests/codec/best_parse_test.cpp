@@ -12,7 +12,7 @@ namespace {
 
 Bytes EncodeBestBytes(const ScratchDir& dir, const Bytes& data) {
   std::string in = dir.File("best-input.bin"), out = dir.File("best-output.bin");
-  WriteEncoderInput(in, data);
+  WriteEncoderInput(in, data);  // a fixed time, which the member holds
   TLZSS codec(0);
   EXPECT_TRUE(codec.OpenInput(in.c_str(), -1) && codec.OpenOutput(out.c_str(), -1));
   EXPECT_EQ(codec.EncodeBest(codec.InputStream, codec.OutputStream), 1);

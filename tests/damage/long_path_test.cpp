@@ -23,7 +23,7 @@ class LongPath : public DamageTest {
  protected:
   // INSTALL.EXE, then README.TXT's member under each of `names`.
   Bytes Container(const std::vector<std::string>& names) const {
-    std::vector<RawEntry> entries = {{"INSTALL.EXE", MemberOf("INSTALL.EXE")}};
+    std::vector<ContainerEntry> entries = {{"INSTALL.EXE", MemberOf("INSTALL.EXE")}};
     for (const std::string& name : names) entries.push_back({name, MemberOf("README.TXT")});
     return MakeContainer(entries);
   }

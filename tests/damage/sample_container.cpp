@@ -20,7 +20,7 @@ SampleContainer Build() {
   sample.Entries = {{"INSTALL.EXE", BytesOf("MZ stand-in installer, stand-in installer, stand-in installer")},
                     {"EMPTY.DAT", {}},
                     {"README.TXT", BytesOf("Bitte warten. Installation wird vorbereitet... warten.")}};
-  std::vector<RawEntry> entries;
+  std::vector<ContainerEntry> entries;
   for (const SampleEntry& entry : sample.Entries) entries.push_back({entry.Name, EncodeBytes(dir, entry.Data, &when)});
   sample.Content = MakeContainer(entries);
   // Where each field landed: the entries lie back to back behind the count.

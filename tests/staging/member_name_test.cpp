@@ -69,3 +69,22 @@ TEST(MemberName, AZeroTerminatedNameIsCheckedUpToItsEnd) {
   EXPECT_EQ(CheckMemberName(""), MemberNameFault::Empty);
   EXPECT_EQ(CheckMemberName(nullptr), MemberNameFault::Empty);
 }
+
+TEST(MemberName, NamesThatAreOneFileOnWindows) {
+  auto same = [](const std::string& a, const std::string& b) {
+    return SameFileNameOnWindows(a.data(), a.size(), b.data(), b.size());
+  };
+  EXPECT_TRUE(same("INSTALL.EXE", "install.exe"));
+  EXPECT_TRUE(same("Install.Exe", "INSTALL.EXE. "));
+  EXPECT_TRUE(same("README", "readme..."));
+  EXPECT_TRUE(same("a b", "A B "));
+  EXPECT_FALSE(same("README", "README.TXT"));
+  EXPECT_FALSE(same("A.B", "AB"));
+  EXPECT_FALSE(same(" A", "A")) << "leading blanks count";
+  EXPECT_FALSE(same("caf\xE9", "CAF\xC9")) << "only ASCII letters fold";
+  EXPECT_FALSE(same(std::string("A\0", 2), "A")) << "a zero byte is no blank";
+  EXPECT_EQ(ComparedNameLength("X. .", 4), 1u);
+  EXPECT_EQ(ComparedNameLength("...", 3), 0u);
+  EXPECT_EQ(ComparedNameByte('z'), 'Z');
+  EXPECT_EQ(ComparedNameByte('['), '[');
+}

@@ -8,11 +8,11 @@ Bytes ArchiveNameField(const std::string& name) {
   return out;
 }
 
-Bytes MakeContainer(std::uint16_t count, const std::vector<RawEntry>& entries) {
+Bytes MakeContainer(std::uint16_t count, const std::vector<ContainerEntry>& entries) {
   Bytes out;
   out.push_back(static_cast<std::uint8_t>(count & 0xFF));
   out.push_back(static_cast<std::uint8_t>(count >> 8));
-  for (const RawEntry& e : entries) {
+  for (const ContainerEntry& e : entries) {
     Bytes name = ArchiveNameField(e.Name);
     out.insert(out.end(), name.begin(), name.end());
     out.insert(out.end(), e.Member.begin(), e.Member.end());
@@ -20,6 +20,6 @@ Bytes MakeContainer(std::uint16_t count, const std::vector<RawEntry>& entries) {
   return out;
 }
 
-Bytes MakeContainer(const std::vector<RawEntry>& entries) {
+Bytes MakeContainer(const std::vector<ContainerEntry>& entries) {
   return MakeContainer(static_cast<std::uint16_t>(entries.size()), entries);
 }

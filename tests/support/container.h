@@ -9,9 +9,7 @@
 
 #include "test_files.h"
 
-// One entry as bytes, whatever they hold (setuppack's own reader has a
-// ContainerEntry of its own).
-struct RawEntry {
+struct ContainerEntry {
   std::string Name;  // may hold zero bytes
   Bytes Member;      // a whole member: header and token stream
 };
@@ -19,6 +17,6 @@ struct RawEntry {
 // The ArchiveName field: the length as unsigned 16-bit, then the bytes.
 Bytes ArchiveNameField(const std::string& name);
 // A container whose count is the number of entries.
-Bytes MakeContainer(const std::vector<RawEntry>& entries);
+Bytes MakeContainer(const std::vector<ContainerEntry>& entries);
 // A container with the given raw count, whatever entries follow.
-Bytes MakeContainer(std::uint16_t count, const std::vector<RawEntry>& entries);
+Bytes MakeContainer(std::uint16_t count, const std::vector<ContainerEntry>& entries);

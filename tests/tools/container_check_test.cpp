@@ -119,7 +119,7 @@ TEST_F(ContainerCheck, NamesThePreloaderWouldRefuseOrFailOn) {
   ExpectBad(MakeContainer({{"INSTALL.EXE", member}, {"install.exe", member}}),
             "entry 1 (install.exe) at byte " + std::to_string(2 + 2 + 11 + member.size()) +
                 ": the preloader writes it over entry 0 (INSTALL.EXE), whose name differs only in case");
-  ExpectBad(MakeContainer({{"AUX.TXT", member}}), "reserved");
+  ExpectBad(MakeContainer({{"AUX.TXT", member}}), "device name");
   ExpectBad(MakeContainer({{std::string(300, 'n'), member}}), "at most 191 bytes");
 }
 

@@ -4,7 +4,7 @@
 #include "member_names.h"
 #include "parallel_packer.h"
 #include "payload.h"
-#include "temp_output.h"
+#include "temp_file.h"
 
 namespace {
 

@@ -1,66 +1,47 @@
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
+#include <map>
+#include <vector>
 
 #include "commands.h"
 #include "container_reader.h"
+#include "extract_member.h"
+#include "member_names.h"
 #include "open_container.h"
-#include "extract_path.h"
-#include "file_time.h"
-#include "lzss.h"
 #include "progress_line.h"
-#include "stream_position.h"
-#include "temp_output.h"
+#include "temp_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-enum class Written { Ok, Damaged, WriteFailed };
-
-// Decodes into a temporary file beside the target and renames it into place
-// only when the member decoded whole, so a damaged member never replaces a
-// good file. Decode gives the file its stored time; the rename keeps it.
-Written DecodeInto(TLZSS& codec, const ContainerEntry& entry, const fs::path& target, std::string& why) {
-  std::string temp = TempPathBeside(target.string());
-  RegisterTempPath(temp);
-  struct Cleanup {
-    std::string Path;
-    ~Cleanup() {
-      std::remove(Path.c_str());
-      UnregisterTempPath(Path);
+// Every entry's name field and header, before anything is written: the
+// container must read whole, every name must be one the preloader writes as
+// a plain file of its directory, and no two names may be one file on
+// Windows. Otherwise the damage says which entry is at fault.
+bool ReadEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
+  std::map<std::string, int> byWindowsName;
+  StoredEntry entry;
+  for (;;) {
+    ContainerReader::Step step = reader.Next(entry, damage);
+    if (step == ContainerReader::Step::End) return true;
+    if (step == ContainerReader::Step::Damaged) return false;
+    damage = {entry.Index, entry.Name, entry.Offset, {}};
+    std::string problem = NameRuleProblem(entry.Name);
+    if (!problem.empty()) {
+      damage.What = "refused: " + problem;
+      return false;
     }
-  } cleanup{temp};
-
-  if (!codec.OpenOutput(temp.c_str(), -1)) {
-    why = std::string("cannot create a file beside it: ") + std::strerror(errno);
-    return Written::WriteFailed;
+    auto [it, added] = byWindowsName.emplace(WindowsNameKey(entry.Name), entry.Index);
+    if (!added) {
+      const StoredEntry& first = entries[static_cast<std::size_t>(it->second)];
+      damage.What = "refused: it would land on the file of entry " + std::to_string(first.Index) + " (" +
+                    PrintableName(first.Name) + ")" +
+                    (first.Name == entry.Name ? ", whose name is the same"
+                                              : ", as Windows ignores case and trailing dots and blanks");
+      return false;
+    }
+    entries.push_back(entry);
   }
-  StreamSeek(codec.InputStream, static_cast<std::int64_t>(entry.MemberOffset), SEEK_SET);
-  int decoded = codec.Decode(codec.InputStream, codec.OutputStream);
-  // Decode returns at once for an empty member and leaves its time alone.
-  if (decoded && entry.Header.UnpackedSize == 0) SetStreamFileTime(codec.OutputStream, entry.Header.PackedTime());
-  bool writeFailed = std::ferror(codec.OutputStream) != 0;
-  writeFailed = !CloseDurably(codec.OutputStream) || writeFailed;
-  codec.OutputStream = nullptr;
-  if (writeFailed) {
-    why = std::string("write error: ") + std::strerror(errno);
-    return Written::WriteFailed;
-  }
-  if (!decoded) {
-    why = "the member does not decode to the " + std::to_string(entry.Header.UnpackedSize) +
-          " bytes its header announces";
-    return Written::Damaged;
-  }
-  std::error_code error;
-  fs::rename(temp, target, error);
-  if (error) {
-    why = "cannot put the file in place: " + error.message();
-    return Written::WriteFailed;
-  }
-  UnregisterTempPath(temp);
-  cleanup.Path.clear();
-  return Written::Ok;
 }
 
 }  // namespace
@@ -68,12 +49,13 @@ Written DecodeInto(TLZSS& codec, const ContainerEntry& entry, const fs::path& ta
 int RunExtract(const std::string& container, const std::string& directory, const Console& console) {
   ContainerReader reader;
   if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
+  std::vector<StoredEntry> entries;
   ContainerDamage damage;
-  TLZSS codec(0);
-  if (!codec.OpenInput(container.c_str(), -1)) {
-    console.Error(container, std::string("cannot open: ") + std::strerror(errno));
+  if (!ReadEntries(reader, entries, damage)) {
+    console.Error(container, damage.Describe() + "; nothing was written");
     return EXIT_BAD_DATA;
   }
+
   std::error_code fsError;
   fs::create_directories(directory, fsError);
   if (!fs::is_directory(directory, fsError)) {
@@ -83,47 +65,21 @@ int RunExtract(const std::string& container, const std::string& directory, const
   InstallInterruptCleanup();
 
   std::atomic<std::uint64_t> written{0};
-  ProgressLine line(console, "extracting", static_cast<std::uint64_t>(reader.Count()), reader.FileSize(),
+  ProgressLine line(console, "extracting", entries.size(), reader.FileSize(),
                     [&written] { return written.load(); });
-  int status = EXIT_OK;
-  ContainerEntry entry;
-  for (;;) {
-    ContainerReader::Step step = reader.Next(entry, damage);
-    if (step == ContainerReader::Step::End) break;
-    if (step == ContainerReader::Step::Damaged) {
+  TLZSS codec(0);
+  for (const StoredEntry& entry : entries) {
+    MemberWritten result = ExtractMember(codec, reader.Stream(), entry, directory);
+    if (result.Outcome != MemberWritten::Result::Ok) {
       line.Stop();
-      console.Error(container, damage.Describe());
-      return EXIT_BAD_DATA;
-    }
-    ExtractTarget target = ExtractTargetOf(entry.Name);
-    ContainerDamage where{entry.Index, entry.Name, entry.Offset, {}};
-    if (!target.Refusal.empty()) {
-      line.Stop();
-      where.What = "refused: " + target.Refusal;
-      console.Error(container, where.Describe());
-      status = EXIT_BAD_DATA;
-      continue;
-    }
-    fs::path path(directory);
-    for (std::size_t i = 0; i + 1 < target.Components.size(); ++i) path /= target.Components[i];
-    fs::create_directories(path, fsError);
-    path /= target.Components.back();
-
-    std::string why;
-    Written result = DecodeInto(codec, entry, path, why);
-    if (result != Written::Ok) {
-      line.Stop();
-      if (result == Written::Damaged) {
-        where.Offset = entry.MemberOffset;
-        where.What = why;
-        console.Error(container, where.Describe());
-      } else {
-        console.Error(path.string(), why);
-      }
+      if (result.Outcome == MemberWritten::Result::Damaged)
+        console.Error(container, ContainerDamage{entry.Index, entry.Name, entry.MemberOffset, result.Why}.Describe());
+      else
+        console.Error(MemberTarget(directory, entry.Name), result.Why);
       return EXIT_BAD_DATA;
     }
     written += entry.End() - entry.Offset;
     line.MemberDone();
   }
-  return status;
+  return EXIT_OK;
 }

@@ -13,7 +13,7 @@ struct Totals {
   std::uint64_t Packed = 0;
 };
 
-std::uint64_t PackedBytes(const ContainerEntry& entry) {
+std::uint64_t PackedBytes(const StoredEntry& entry) {
   return MEMBER_HEADER_SIZE + static_cast<std::uint64_t>(entry.Header.PackedSize);
 }
 
@@ -57,9 +57,9 @@ std::string Row(const std::string& size, const std::string& packed, const std::s
   return text + name;
 }
 
-void PrintText(const Console& console, const std::vector<ContainerEntry>& entries, const Totals& totals) {
+void PrintText(const Console& console, const std::vector<StoredEntry>& entries, const Totals& totals) {
   console.Out << Row("Size", "Packed", "Ratio", "Modified", "Name") << '\n';
-  for (const ContainerEntry& e : entries)
+  for (const StoredEntry& e : entries)
     console.Out << Row(std::to_string(e.Header.UnpackedSize), std::to_string(PackedBytes(e)),
                        RatioText(PackedBytes(e), e.Header.UnpackedSize),
                        MemberDate(e.Header) + " " + MemberTime(e.Header), PrintableName(e.Name))
@@ -70,12 +70,12 @@ void PrintText(const Console& console, const std::vector<ContainerEntry>& entrie
               << '\n';
 }
 
-void PrintJson(const Console& console, const std::string& container, const std::vector<ContainerEntry>& entries,
+void PrintJson(const Console& console, const std::string& container, const std::vector<StoredEntry>& entries,
                const Totals& totals, std::uint64_t fileSize, const ContainerDamage* damage) {
   std::ostream& out = console.Out;
   out << "{\n  \"container\": " << JsonString(container) << ",\n  \"entries\": [";
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const ContainerEntry& e = entries[i];
+    const StoredEntry& e = entries[i];
     out << (i ? ",\n" : "\n") << "    {\"index\": " << e.Index << ", \"name\": " << JsonString(e.Name)
         << ", \"size\": " << e.Header.UnpackedSize << ", \"packed\": " << PackedBytes(e)
         << ", \"ratio\": " << RatioJson(PackedBytes(e), e.Header.UnpackedSize) << ", \"modified\": \""
@@ -95,9 +95,9 @@ int RunList(const std::string& container, bool json, const Console& console) {
   ContainerDamage damage;
   bool damaged = false;
   if (!OpenContainer(reader, container, console, damage, damaged)) return EXIT_BAD_DATA;
-  std::vector<ContainerEntry> entries;
+  std::vector<StoredEntry> entries;
   Totals totals;
-  ContainerEntry entry;
+  StoredEntry entry;
   while (!damaged) {
     ContainerReader::Step step = reader.Next(entry, damage);
     if (step == ContainerReader::Step::End) break;

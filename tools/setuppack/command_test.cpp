@@ -12,11 +12,11 @@ namespace {
 
 // What the preloader would make of the entry's name, before its member is
 // read: a name it cannot write, or one that lands on an earlier member's file.
-bool NameIsSound(const ContainerEntry& entry, std::map<std::string, ContainerEntry>& seen,
+bool NameIsSound(const StoredEntry& entry, std::map<std::string, StoredEntry>& seen,
                  ContainerDamage& damage) {
   damage = {entry.Index, entry.Name, entry.Offset, MemberNameProblem(entry.Name)};
   if (!damage.What.empty()) return false;
-  auto [it, added] = seen.emplace(FoldedName(entry.Name), entry);
+  auto [it, added] = seen.emplace(WindowsNameKey(entry.Name), entry);
   if (added) return true;
   damage.What = "the preloader writes it over entry " + std::to_string(it->second.Index) + " (" +
                 PrintableName(it->second.Name) + "), whose name " +
@@ -35,10 +35,10 @@ int RunTest(const std::string& container, const Console& console) {
   std::atomic<std::uint64_t> bytesRead{0};
   ProgressLine line(console, "testing", static_cast<std::uint64_t>(reader.Count()), reader.FileSize(),
                     [&bytesRead] { return bytesRead.load(); });
-  std::map<std::string, ContainerEntry> seen;
+  std::map<std::string, StoredEntry> seen;
   bool hasInstaller = false;
   bool hasIni = false;
-  ContainerEntry entry;
+  StoredEntry entry;
   for (;;) {
     ContainerReader::Step step = reader.Next(entry, damage);
     if (step == ContainerReader::Step::End) break;

@@ -16,7 +16,7 @@ struct Console {
   bool ErrIsTerminal = false;
   bool Quiet = false;
 
-  // "setuppack: FILE: what is wrong"
+  // "setuppack: FILE: what is wrong", FILE made printable
   void Error(const std::string& file, const std::string& what) const;
   void Warning(const std::string& file, const std::string& what) const;
   // A line on Err that -q silences, such as a closing summary.
@@ -25,3 +25,10 @@ struct Console {
 };
 
 bool StderrIsTerminal();
+
+// Text for messages, so that no byte of a name or path reaches the terminal
+// as a control sequence. A member name is bytes of a Windows code page, never
+// the terminal's: every byte outside printable ASCII shows as \xNN ("\x1b").
+// A path is the local system's own text: only control characters are escaped.
+std::string PrintableName(const std::string& name);
+std::string PrintablePath(const std::string& path);

@@ -1,25 +1,11 @@
 #include "container_reader.h"
 
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
 
+#include "console.h"
+#include "input_file.h"
 #include "lzss.h"
 #include "stream_position.h"
-
-std::string PrintableName(const std::string& name) {
-  std::string text;
-  for (unsigned char c : name) {
-    if (c >= 0x20 && c < 0x7F) {
-      text += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      text += escaped;
-    }
-  }
-  return text;
-}
 
 std::string ContainerDamage::Describe() const {
   std::string where;
@@ -35,19 +21,16 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
                            bool& damaged) {
   damaged = false;
   // Sizes and entry offsets come from seeking: a pipe or a device would read
-  // as a container cut short, with a length that wraps around. Such a path
-  // is refused before it is opened, since opening a pipe waits for a writer.
-  std::error_code status;
-  if (std::filesystem::exists(path, status) && !std::filesystem::is_regular_file(path, status)) {
-    error = "not a regular file; setuppack reads a container by seeking in it";
-    return false;
-  }
-  stream_ = std::fopen(path.c_str(), "rb");
+  // as a container cut short, with a length that wraps around. Such a file is
+  // refused on the open handle; opening it never waits for a writer.
+  InputFault fault;
+  std::string why;
+  stream_ = OpenInputFile(path, nullptr, fault, why);
   if (!stream_) {
-    error = std::string("cannot open: ") + std::strerror(errno);
+    error = fault == InputFault::NotRegular ? "not a regular file; setuppack reads a container by seeking in it"
+                                            : "cannot open: " + why;
     return false;
   }
-  std::setvbuf(stream_, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
   StreamSeek(stream_, 0, SEEK_END);
   std::int64_t end = StreamTell(stream_);
   size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
@@ -72,9 +55,9 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   return true;
 }
 
-ContainerReader::Step ContainerReader::Next(ContainerEntry& entry, ContainerDamage& damage) {
+ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage& damage) {
   if (index_ >= count_) return Step::End;
-  entry = ContainerEntry();
+  entry = StoredEntry();
   entry.Index = index_;
   entry.Offset = position_;
   damage = {index_, {}, position_, {}};

@@ -9,7 +9,9 @@
 
 #include "member_header.h"
 
-struct ContainerEntry {
+// One entry as the container stores it: where it lies, its name, its
+// member's header.
+struct StoredEntry {
   int Index = -1;
   std::uint64_t Offset = 0;  // of the name length field
   std::string Name;          // the stored bytes, a zero byte included
@@ -28,9 +30,6 @@ struct ContainerDamage {
   std::string Describe() const;  // "entry 2 (DATA.BIN) at byte 1234: what"
 };
 
-// A name as text for messages: bytes that are not printable ASCII as \xNN.
-std::string PrintableName(const std::string& name);
-
 class ContainerReader {
  public:
   ContainerReader() = default;
@@ -48,7 +47,7 @@ class ContainerReader {
   enum class Step { Entry, End, Damaged };
   // Reads the next entry's name and header and leaves the stream at its
   // token stream, wherever the previous caller left it.
-  Step Next(ContainerEntry& entry, ContainerDamage& damage);
+  Step Next(StoredEntry& entry, ContainerDamage& damage);
   // Bytes behind the last entry, once Next has returned End.
   std::uint64_t TrailingBytes() const { return size_ - position_; }
   std::uint64_t EndOfEntries() const { return position_; }

@@ -1,9 +1,7 @@
 #include "member_encoder.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "file_time.h"
+#include "input_file.h"
 #include "stream_position.h"
 
 namespace {
@@ -37,12 +35,17 @@ class WatchedInput {
 EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch,
                            EncodeEffort effort) {
   EncodeOutcome outcome;
-  FILE* in = std::fopen(file.Path.c_str(), "rb");
+  // The file as it was listed, or nothing: a pipe or a device put in its
+  // place is refused at once, never waited on.
+  InputFault fault;
+  std::string why;
+  FILE* in = OpenInputFile(file.Path, &file.Stamp, fault, why);
   if (!in) {
-    outcome.Error = std::string("cannot open: ") + std::strerror(errno);
+    outcome.Error = fault == InputFault::CannotOpen  ? "cannot open: " + why
+                    : fault == InputFault::NotRegular ? "no longer a regular file; something else took its place"
+                                                      : why;
     return outcome;
   }
-  std::setvbuf(in, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
   WatchedInput closer(in, watch);
 
   std::int64_t memberStart = StreamTell(out);
@@ -57,7 +60,9 @@ EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, Inp
     outcome.Error = "read error";
     return outcome;
   }
-  if (bytesRead < 0 || static_cast<std::uint64_t>(bytesRead) != file.Size) {
+  FileStamp after;
+  if (bytesRead < 0 || static_cast<std::uint64_t>(bytesRead) != file.Size || !StampOf(in, after) ||
+      after != file.Stamp) {
     outcome.Error = "changed while it was being packed (" + std::to_string(file.Size) +
                     " bytes before, " + std::to_string(bytesRead) + " bytes read)";
     return outcome;

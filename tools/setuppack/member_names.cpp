@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "member_name.h"
+
 namespace {
 
 std::string Hex(unsigned char c) {
@@ -11,16 +13,10 @@ std::string Hex(unsigned char c) {
   return text;
 }
 
-// Windows opens a device instead of a file for these stems, whatever the
-// extension.
-bool IsReservedDevice(const std::string& name) {
-  std::string stem = FoldedName(name.substr(0, name.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  static const char* const fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* device : fixed)
-    if (stem == device) return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
+unsigned char FirstControlCharacter(const std::string& name) {
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F) return c;
+  return 0;
 }
 
 }  // namespace
@@ -29,23 +25,28 @@ std::size_t MaxMemberNameLength() {
   return PRELOADER_PATH_BUFFER - 1 - std::strlen(USUAL_STAGING_PREFIX);
 }
 
-std::string MemberNameProblem(const std::string& name) {
-  if (name.empty()) return "the name is empty";
-  for (unsigned char c : name) {
+std::string NameRuleProblem(const std::string& name) {
+  MemberNameFault fault = CheckMemberName(name.data(), name.size());
+  if (fault == MemberNameFault::None) return {};
+  if (fault == MemberNameFault::ControlCharacter) {
+    unsigned char c = FirstControlCharacter(name);
     if (c == 0) return "the name contains a zero byte, at which the preloader would cut it";
-    if (c < 0x20 || c == 0x7F) return "the name contains the control character " + Hex(c);
+    return "the name contains the control character " + Hex(c);
+  }
+  return MemberNameFaultText(fault);
+}
+
+std::string MemberNameProblem(const std::string& name) {
+  std::string problem = NameRuleProblem(name);
+  if (!problem.empty()) return problem;
+  for (unsigned char c : name)
     if (c >= 0x80)
       return "the name contains the non-ASCII byte " + Hex(c) +
              "; the preloader takes names as bytes of the Windows ANSI code page, so keep "
              "them to plain ASCII";
-    if (std::strchr("\\/:*?\"<>|", c))
-      return std::string("the name contains '") + static_cast<char>(c) +
-             "', which a Windows file name cannot hold (the preloader creates no subdirectories)";
-  }
   if (name.back() == '.' || name.back() == ' ')
     return "the name ends with a dot or a blank, which Windows drops, so the file would get "
            "another name";
-  if (IsReservedDevice(name)) return "the name is a reserved Windows device name";
   if (name.size() > MaxMemberNameLength())
     return "the name has " + std::to_string(name.size()) + " bytes; behind a staging path such as " +
            USUAL_STAGING_PREFIX + " it would overflow the preloader's " +
@@ -54,12 +55,11 @@ std::string MemberNameProblem(const std::string& name) {
   return {};
 }
 
-std::string FoldedName(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return folded;
+std::string WindowsNameKey(const std::string& name) {
+  std::string key(ComparedNameLength(name.data(), name.size()), '\0');
+  for (std::size_t i = 0; i < key.size(); ++i) key[i] = ComparedNameByte(name[i]);
+  return key;
 }
 
-bool IsPreloaderIni(const std::string& name) { return FoldedName(name) == "INSTALL.INI"; }
-bool IsInstaller(const std::string& name) { return FoldedName(name) == "INSTALL.EXE"; }
+bool IsPreloaderIni(const std::string& name) { return WindowsNameKey(name) == "INSTALL.INI"; }
+bool IsInstaller(const std::string& name) { return WindowsNameKey(name) == "INSTALL.EXE"; }

@@ -1,8 +1,12 @@
-// Which member names the preloader can write into its staging directory.
+// Which member names setuppack accepts, built on the one rule that the
+// preloader applies to every name it writes (member_name.h).
 //
-// The preloader appends a name unchanged to the staging directory's path and
-// opens the result with the ANSI file calls, so a name must be a plain
-// Windows file name that fits, with the staging path, in 256 bytes.
+// `extract` holds a container to that rule alone. `create` and `test` add
+// what keeps a name the same file wherever the preloader runs: plain ASCII
+// (the preloader takes names as bytes of whatever ANSI code page the user's
+// Windows has), no trailing dot or blank (Windows drops them, so the file
+// would get another name), and a length that fits the preloader's 256-byte
+// path buffer behind a usual staging path.
 #pragma once
 
 #include <cstddef>
@@ -15,14 +19,19 @@ constexpr const char* USUAL_STAGING_PREFIX =
 constexpr std::size_t PRELOADER_PATH_BUFFER = 256;  // terminator included
 std::size_t MaxMemberNameLength();                    // 191
 
-// Empty when the preloader can write a file of this name; else the reason.
+// Empty when the preloader writes a member of this name as a plain file of
+// its staging directory, and nothing else; else the reason. Zero bytes count:
+// the name is all of its stored bytes.
+std::string NameRuleProblem(const std::string& name);
+
+// The same, and the stricter checks of `create` and `test` on top.
 std::string MemberNameProblem(const std::string& name);
 
-// Names that differ only in the case of ASCII letters land in one file on
-// Windows; this is the form in which they compare equal.
-std::string FoldedName(const std::string& name);
+// Equal for two names exactly when Windows keeps one file for both (case of
+// ASCII letters and trailing dots and blanks do not count there).
+std::string WindowsNameKey(const std::string& name);
 
 // The preloader writes its own Install.ini after the members, over any
-// member of that name.
+// member of that name; it starts the member named INSTALL.EXE.
 bool IsPreloaderIni(const std::string& name);
 bool IsInstaller(const std::string& name);

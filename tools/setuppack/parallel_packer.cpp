@@ -11,7 +11,7 @@
 #include "member_header.h"
 #include "progress_line.h"
 #include "stream_position.h"
-#include "temp_output.h"
+#include "temp_file.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ struct EncodedMember {
   bool Ok = false;
   Problem Failure;
   std::string Warning;
-  std::string TempPath;  // empty once appended or removed
+  std::unique_ptr<TempFile> Temp;  // the member, open, until it is appended
 };
 
 class ParallelPacker {
@@ -91,7 +91,7 @@ class ParallelPacker {
     }
     changed_.notify_all();
     for (std::thread& worker : workers) worker.join();
-    for (EncodedMember& member : members_) Discard(member);
+    for (EncodedMember& member : members_) member.Temp.reset();
     return ok;
   }
 
@@ -125,18 +125,15 @@ class ParallelPacker {
   EncodedMember Encode(TLZSS& codec, const PayloadFile& file, InputWatch& watch) {
     EncodedMember result;
     result.Done = true;
-    result.TempPath = TempPathBeside(container_);
-    RegisterTempPath(result.TempPath);
-    FILE* temp = std::fopen(result.TempPath.c_str(), "wb");
-    if (!temp) {
-      result.Failure = {container_, "cannot create a temporary file beside it: " +
-                                        std::string(std::strerror(errno))};
+    result.Temp = std::make_unique<TempFile>(container_);
+    std::string why;
+    if (!result.Temp->Create(why)) {
+      result.Failure = {container_, why};
       return result;
     }
-    std::setvbuf(temp, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+    FILE* temp = result.Temp->Stream();
     EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch, effort_);
-    bool written = !std::ferror(temp);
-    written = std::fclose(temp) == 0 && written;
+    bool written = std::fflush(temp) == 0 && !std::ferror(temp);
     if (!outcome.Ok) {
       result.Failure = {file.Path, outcome.Error};
     } else if (!written) {
@@ -163,11 +160,11 @@ class ParallelPacker {
       }
       if (!member->Warning.empty()) summary.Warnings.push_back({files_[i].Path, member->Warning});
       WriteNameField(out_, files_[i].Name);
-      if (!CopyInto(member->TempPath, block)) {
+      if (!CopyInto(member->Temp->Stream(), block)) {
         failure = {container_, WriteError()};
         return false;
       }
-      Discard(*member);
+      member->Temp.reset();
       line_.MemberDone();
       {
         std::lock_guard<std::mutex> hold(lock_);
@@ -178,21 +175,13 @@ class ParallelPacker {
     return true;
   }
 
-  bool CopyInto(const std::string& path, std::vector<char>& block) {
-    FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) return false;
+  // Reads the member back through the handle it was written on, never by
+  // name again.
+  bool CopyInto(FILE* in, std::vector<char>& block) {
+    if (!StreamSeek(in, 0, SEEK_SET)) return false;
     std::size_t got;
     while ((got = std::fread(block.data(), 1, block.size(), in)) > 0) std::fwrite(block.data(), 1, got, out_);
-    bool ok = !std::ferror(in) && !std::ferror(out_);
-    std::fclose(in);
-    return ok;
-  }
-
-  static void Discard(EncodedMember& member) {
-    if (member.TempPath.empty()) return;
-    std::remove(member.TempPath.c_str());
-    UnregisterTempPath(member.TempPath);
-    member.TempPath.clear();
+    return !std::ferror(in) && !std::ferror(out_);
   }
 
   FILE* out_;
@@ -215,9 +204,10 @@ class ParallelPacker {
 bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
                    unsigned jobs, EncodeEffort effort, const Console& console, PackSummary& summary,
                    Problem& failure) {
-  TempOutput output(container);
-  if (!output.Open()) {
-    failure = {container, "cannot create a temporary file beside it: " + std::string(std::strerror(errno))};
+  TempFile output(container);
+  std::string why;
+  if (!output.Create(why)) {
+    failure = {container, why};
     return false;
   }
   FILE* out = output.Stream();
@@ -237,7 +227,6 @@ bool PackContainer(const std::string& container, const std::vector<PayloadFile>&
   summary.UnpackedBytes = totalBytes;
   std::int64_t end = StreamTell(out);
   summary.ContainerBytes = end > 0 ? static_cast<std::uint64_t>(end) : 0;
-  std::string why;
   if (!output.Commit(why)) {
     failure = {container, why};
     return false;

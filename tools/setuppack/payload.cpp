@@ -5,50 +5,52 @@
 #include <map>
 #include <system_error>
 
+#include "console.h"
 #include "member_names.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-void AddFile(const fs::path& path, const std::string& shown, std::vector<PayloadFile>& files,
-             std::vector<Problem>& problems) {
+void AddPath(const std::string& path, const std::string& name, bool insideDirectory,
+             std::vector<PayloadFile>& files, std::vector<Problem>& problems);
+
+void AddDirectory(const std::string& directory, std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
   std::error_code error;
-  std::uint64_t size = fs::file_size(path, error);
+  std::vector<std::string> names;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
+    names.push_back(it->path().filename().string());
   if (error) {
-    problems.push_back({shown, "cannot read its size: " + error.message()});
+    problems.push_back({directory, "cannot list the directory: " + error.message()});
     return;
   }
-  files.push_back({shown, path.filename().string(), size});
+  std::sort(names.begin(), names.end());
+  std::string prefix = directory;
+  if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
+  for (const std::string& name : names) AddPath(prefix + name, name, true, files, problems);
 }
 
-void AddDirectory(const fs::path& directory, const std::string& shown,
-                  std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
-  std::error_code error;
-  std::vector<fs::path> entries;
-  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
-    entries.push_back(it->path());
-  if (error) {
-    problems.push_back({shown, "cannot list the directory: " + error.message()});
-    return;
-  }
-  std::sort(entries.begin(), entries.end(),
-            [](const fs::path& a, const fs::path& b) { return a.filename().string() < b.filename().string(); });
-  std::string prefix = shown;
-  if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
-  for (const fs::path& entry : entries) {
-    std::string entryShown = prefix + entry.filename().string();
-    fs::file_status status = fs::status(entry, error);
-    if (error) {
-      problems.push_back({entryShown, "cannot read it: " + error.message()});
-    } else if (fs::is_directory(status)) {
-      problems.push_back({entryShown,
-                          "a directory inside a directory: the preloader creates no subdirectories"});
-    } else if (!fs::is_regular_file(status)) {
-      problems.push_back({entryShown, "not a regular file"});
-    } else {
-      AddFile(entry, entryShown, files, problems);
-    }
+// A FILE argument, a DIR argument, or an entry of a DIR.
+void AddPath(const std::string& path, const std::string& name, bool insideDirectory,
+             std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
+  FileStamp stamp;
+  std::string why;
+  switch (Inspect(path, stamp, why)) {
+    case PathKind::Regular:
+      files.push_back({path, name, stamp.Size, stamp});
+      break;
+    case PathKind::Directory:
+      if (insideDirectory)
+        problems.push_back({path, "a directory inside a directory: the preloader creates no subdirectories"});
+      else
+        AddDirectory(path, files, problems);
+      break;
+    case PathKind::Missing:
+      problems.push_back({path, insideDirectory ? "gone while the directory was listed" : "no such file or directory"});
+      break;
+    case PathKind::Other:
+      problems.push_back({path, why.empty() ? "not a regular file" : "cannot read it: " + why});
+      break;
   }
 }
 
@@ -57,20 +59,8 @@ void AddDirectory(const fs::path& directory, const std::string& shown,
 std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& arguments,
                                         std::vector<Problem>& problems) {
   std::vector<PayloadFile> files;
-  for (const std::string& argument : arguments) {
-    fs::path path(argument);
-    std::error_code error;
-    fs::file_status status = fs::status(path, error);
-    if (error || !fs::exists(status)) {
-      problems.push_back({argument, "no such file or directory"});
-    } else if (fs::is_directory(status)) {
-      AddDirectory(path, argument, files, problems);
-    } else if (!fs::is_regular_file(status)) {
-      problems.push_back({argument, "not a regular file"});
-    } else {
-      AddFile(path, argument, files, problems);
-    }
-  }
+  for (const std::string& argument : arguments)
+    AddPath(argument, fs::path(argument).filename().string(), false, files, problems);
   return files;
 }
 
@@ -79,7 +69,7 @@ void CheckPayload(const std::vector<PayloadFile>& files, const std::string& cont
   if (files.size() > MAX_ENTRIES)
     problems.push_back({container, std::to_string(files.size()) +
                                        " files: a container holds at most 32767 entries"});
-  std::map<std::string, const PayloadFile*> byFoldedName;
+  std::map<std::string, const PayloadFile*> byWindowsName;
   std::error_code error;
   for (const PayloadFile& file : files) {
     std::string nameProblem = MemberNameProblem(file.Name);
@@ -87,14 +77,15 @@ void CheckPayload(const std::vector<PayloadFile>& files, const std::string& cont
     if (file.Size > MAX_MEMBER_SIZE)
       problems.push_back({file.Path, std::to_string(file.Size) +
                                          " bytes: a member must be smaller than 4 GiB"});
-    auto [it, added] = byFoldedName.emplace(FoldedName(file.Name), &file);
+    auto [it, added] = byWindowsName.emplace(WindowsNameKey(file.Name), &file);
     if (!added) {
       const PayloadFile& first = *it->second;
-      problems.push_back(
-          {file.Path, first.Name == file.Name
-                          ? "stored as " + file.Name + " like " + first.Path + " before it"
-                          : "the name " + file.Name + " equals " + first.Name + " (" + first.Path +
-                                ") apart from case; the preloader would write both to one file"});
+      problems.push_back({file.Path, first.Name == file.Name
+                                         ? "stored as " + PrintableName(file.Name) + " like " +
+                                               PrintablePath(first.Path) + " before it"
+                                         : "the name " + PrintableName(file.Name) + " equals " +
+                                               PrintableName(first.Name) + " (" + PrintablePath(first.Path) +
+                                               ") apart from case; the preloader would write both to one file"});
     }
     if (fs::equivalent(file.Path, container, error))
       problems.push_back({file.Path, "is the container being written"});

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "input_file.h"
+
 constexpr std::uint32_t MAX_ENTRIES = 32767;              // the count is signed 16-bit
 constexpr std::uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;  // sizes are 32-bit
 
@@ -13,6 +15,7 @@ struct PayloadFile {
   std::string Path;  // as the user named it, or directory + entry
   std::string Name;  // the base name stored in the container
   std::uint64_t Size = 0;
+  FileStamp Stamp;   // as listed; the file must still be so when it is read
 };
 
 struct Problem {

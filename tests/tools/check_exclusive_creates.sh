@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Every file that `setuppack create` and `extract` make is created
+# exclusively, and nothing that exists is opened for writing: under strace,
+# every open that may create or write a file carries O_EXCL.
+#
+#   check_exclusive_creates.sh SETUPPACK
+#
+# Exits 77 (skipped) where strace is missing or may not trace.
+set -uo pipefail
+setuppack=$1
+
+command -v strace >/dev/null || { echo "strace is not installed"; exit 77; }
+strace -o /dev/null true 2>/dev/null || { echo "strace may not trace here"; exit 77; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/payload" "$work/out"
+printf 'MZ stand-in' >"$work/payload/INSTALL.EXE"
+seq 1 40000 >"$work/payload/DATA.TXT"
+printf 'old' >"$work/out/DATA.TXT"  # extract replaces it
+
+status=0
+traced() {
+  local log=$1
+  shift
+  strace -f -o "$log" -e trace=open,openat,openat2,creat "$setuppack" "$@" || {
+    echo "setuppack $* failed"
+    status=1
+  }
+}
+traced "$work/create1.log" create -q -j 1 "$work/SETUP.TMP" "$work/payload"
+traced "$work/create2.log" create -q -j 2 "$work/SETUP.TMP" "$work/payload"
+traced "$work/extract.log" extract -q -C "$work/out" "$work/SETUP.TMP"
+
+for log in "$work"/create1.log "$work"/create2.log "$work"/extract.log; do
+  name=$(basename "$log" .log)
+  writing=$(grep -E 'O_CREAT|O_WRONLY|O_RDWR|O_TRUNC|creat\(' "$log")
+  if [ -z "$writing" ]; then
+    echo "$name: no file was created"
+    status=1
+  fi
+  unsafe=$(grep -v 'O_EXCL' <<<"$writing" | grep -v '^$')
+  if [ -n "$unsafe" ]; then
+    echo "$name: opened for writing without O_EXCL:"
+    echo "$unsafe"
+    status=1
+  fi
+  echo "$name: $(grep -c . <<<"$writing") files created, each with O_EXCL"
+done
+cmp -s "$work/payload/DATA.TXT" "$work/out/DATA.TXT" || { echo "extract did not replace DATA.TXT"; status=1; }
+exit "$status"
