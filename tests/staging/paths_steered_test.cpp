@@ -4,29 +4,9 @@
 // full or impossible to create, directories that cannot be made, and more
 // names taken than a test could make. None of this can be arranged on the
 // real platform without touching the machine's own c:\temp\ or drives.
-#include <cstring>
+#include "paths_fixture.h"
 
-#include "staging_fixture.h"
-
-namespace {
-
-std::string TempName(const char* prefix = "INS") {
-  char out[PATH_BUFFER_SIZE];
-  std::memset(out, 'x', sizeof out);
-  MakeTempFileName(out, prefix);
-  return out;
-}
-
-std::string Directory() {
-  char buffer[PATH_BUFFER_SIZE];
-  return ModuleDirectory(buffer);
-}
-
-std::string StagingRoot() { return FindStagingRoot().c_str(); }
-
-}  // namespace
-
-using SteeredPaths = StagingTest;
+using SteeredPaths = PathsTest;
 
 TEST_F(SteeredPaths, ModuleDirectoryKeepsTheBackslash) {
   EXPECT_EQ(Directory(), "d:\\");

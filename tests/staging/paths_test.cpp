@@ -2,25 +2,9 @@
 // ModuleDirectory, MakeTempFileName in the system's temporary directory,
 // MakePath, FindStagingRoot, ChooseStagingDir. The fallbacks and limits that
 // need a steered platform are in paths_steered_test.cpp.
-#include <cstring>
-
-#include "staging_fixture.h"
+#include "paths_fixture.h"
 
 namespace {
-
-std::string TempName(const char* prefix = "INS") {
-  char out[PATH_BUFFER_SIZE];
-  std::memset(out, 'x', sizeof out);
-  MakeTempFileName(out, prefix);
-  return out;
-}
-
-std::string Directory() {
-  char buffer[PATH_BUFFER_SIZE];
-  return ModuleDirectory(buffer);
-}
-
-std::string StagingRoot() { return FindStagingRoot().c_str(); }
 
 bool IsHexDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
@@ -28,7 +12,7 @@ bool IsHexDigits(const std::string& text) {
 
 }  // namespace
 
-using Paths = StagingTest;
+using Paths = PathsTest;
 
 TEST_F(Paths, StagingBaseNameIsTheConstant) { EXPECT_STREQ(StagingBaseName.c_str(), "_Orvane3d"); }
 
