@@ -28,6 +28,20 @@ function(preloader_add_gtest target)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
   else()
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120)
+  endif()
+endfunction()
+
+# The 32-bit build's test programs run under a 32-bit Wine where the host
+# executes 32-bit code; scripts/test probes for that and then runs the tests
+# labelled wine32 (the win32-wine test preset). One Wine prefix for all of
+# them, inside the build tree.
+function(preloader_add_wine32_test target)
+  if(CMAKE_CROSSCOMPILING AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    add_test(NAME ${target}_wine32
+      COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
+              "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"
+              wine $<TARGET_FILE:${target}>)
+    set_tests_properties(${target}_wine32 PROPERTIES LABELS wine32 ${ARGN})
   endif()
 endfunction()

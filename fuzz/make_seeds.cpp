@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "container.h"
 #include "lzss.h"
 #include "memory_stream.h"
 
@@ -100,26 +101,6 @@ Bytes HandMember(const Bytes& tokens, std::uint32_t unpackedSize) {
   return member;
 }
 
-struct Entry {
-  std::string Name;
-  Bytes Member;
-};
-
-Bytes Container(std::uint16_t count, const std::vector<Entry>& entries) {
-  Bytes bytes = {static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)};
-  for (const Entry& entry : entries) {
-    bytes.push_back(static_cast<std::uint8_t>(entry.Name.size()));
-    bytes.push_back(static_cast<std::uint8_t>(entry.Name.size() >> 8));
-    bytes.insert(bytes.end(), entry.Name.begin(), entry.Name.end());
-    bytes.insert(bytes.end(), entry.Member.begin(), entry.Member.end());
-  }
-  return bytes;
-}
-
-Bytes Container(const std::vector<Entry>& entries) {
-  return Container(static_cast<std::uint16_t>(entries.size()), entries);
-}
-
 void Write(const fs::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -156,19 +137,19 @@ int main(int argc, char** argv) {
   Bytes words = Encoded(inputs[7].second, false);
   Bytes empty = Encoded({}, false);
   Write(dir / "container" / "usual",
-        Container({{"INSTALL.EXE", installer}, {"DATA.TXT", text}, {"EMPTY.DAT", empty}}));
-  Write(dir / "container" / "installer-only", Container({{"INSTALL.EXE", installer}}));
-  Write(dir / "container" / "no-entries", Container(0, {{"INSTALL.EXE", installer}}));
-  Write(dir / "container" / "top-bit-count", Container(0xFFFF, {{"INSTALL.EXE", installer}}));
+        MakeContainer({{"INSTALL.EXE", installer}, {"DATA.TXT", text}, {"EMPTY.DAT", empty}}));
+  Write(dir / "container" / "installer-only", MakeContainer({{"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "no-entries", MakeContainer(0, {{"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "top-bit-count", MakeContainer(0xFFFF, {{"INSTALL.EXE", installer}}));
   Write(dir / "container" / "more-announced",
-        Container(3, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
+        MakeContainer(3, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
   Write(dir / "container" / "fewer-announced",
-        Container(1, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
-  Write(dir / "container" / "subdirectory", Container({{"SUB\\FILE.DAT", text}, {"INSTALL.EXE", installer}}));
-  Write(dir / "container" / "zero-in-name", Container({{std::string("A.TXT\0B", 7), text}}));
-  Write(dir / "container" / "duplicate", Container({{"A.TXT", text}, {"A.TXT", words}}));
-  Write(dir / "container" / "long-name", Container({{std::string(180, 'N') + ".DAT", text}}));
-  Write(dir / "container" / "refused-name", Container({{"..\\EVIL.EXE", text}}));
+        MakeContainer(1, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
+  Write(dir / "container" / "subdirectory", MakeContainer({{"SUB\\FILE.DAT", text}, {"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "zero-in-name", MakeContainer({{std::string("A.TXT\0B", 7), text}}));
+  Write(dir / "container" / "duplicate", MakeContainer({{"A.TXT", text}, {"A.TXT", words}}));
+  Write(dir / "container" / "long-name", MakeContainer({{std::string(180, 'N') + ".DAT", text}}));
+  Write(dir / "container" / "refused-name", MakeContainer({{"..\\EVIL.EXE", text}}));
 
   int named = 0;
   for (const std::string& name : std::vector<std::string>{"INSTALL.EXE", "Install.ini", "a..b", ".hidden", "README.", "readme ", "NULL.TXT", "COM10", "xNUL",

@@ -16,7 +16,7 @@
 #include "fuzz_files.h"
 #include "paths.h"
 #include "preloader_model.h"
-#include "win32.h"
+#include "standin_control.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(message.Caption == expected.FailedPath);
     FUZZ_CHECK(message.Type == 0 && message.Language == 0);
   }
-  FUZZ_CHECK(InstallerPath.c_str() == std::string(STAGING) + "INSTALL.EXE");
+  FUZZ_CHECK(std::string(InstallerPath.c_str()) == std::string(STAGING) + "INSTALL.EXE");
   FUZZ_CHECK(machine.Started.size() == 1);
   FUZZ_CHECK(machine.Started[0].CommandLine == std::string(InstallerPath.c_str()) + " 692");
 

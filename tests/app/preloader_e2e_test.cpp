@@ -26,9 +26,18 @@ std::string Expected(const PreloaderCase& c, const std::string& name) {
   return name + "|" + std::to_string(size) + "|" + (size ? TimeText(c.Times.at(name)) : "");
 }
 
+// An entry without the times the run itself makes: Install.ini's and an
+// empty member's file take the time of their creation, which differs from
+// run to run.
 std::string Listed(const std::string& entry) {
   if (entry.rfind("Install.ini|", 0) == 0) return "Install.ini";
   return entry.find("|0|") != std::string::npos ? entry.substr(0, entry.rfind('|') + 1) : entry;
+}
+
+std::set<std::string> ListedFiles(const Report& installer) {
+  std::set<std::string> files;
+  for (const std::string& f : installer.All("file")) files.insert(Listed(f));
+  return files;
 }
 
 const PreloaderCase& Ended(const std::string& name) {
@@ -42,11 +51,9 @@ const PreloaderCase& Ended(const std::string& name) {
 // The installer's view of the staging directory: every member complete, with
 // its time, and Install.ini.
 void ExpectMembersHandedOver(const PreloaderCase& c) {
-  std::set<std::string> files;
-  for (const std::string& f : c.Run.Installer.All("file")) files.insert(Listed(f));
   std::set<std::string> expected = {"Install.ini"};
   for (const auto& m : c.Members) expected.insert(Expected(c, m.first));
-  EXPECT_EQ(files, expected) << c.Setup.Name;
+  EXPECT_EQ(ListedFiles(c.Run.Installer), expected) << c.Setup.Name;
 }
 
 // The tree with Install.ini checked for being there and then left out: its
@@ -69,13 +76,15 @@ void ExpectLeftAfterCleanUp(const PreloaderCase& c, const std::string& staging) 
   EXPECT_EQ(WithoutIni(c.Run.TempTree, staging), expected) << c.Setup.Name;
 }
 
-// The installer's file goes with the clean-up, 3 s after the message; the
-// watch polls every 20 ms.
+// The installer's file goes with the clean-up, never before 3 s after the
+// message (the watch polls every 20 ms). How much later depends on how busy
+// the machine is: the message, the timer and the watch can each come late,
+// so the upper limit is only far below the run's own time limit.
 void ExpectCleanUpDelayedFrom(const PreloaderCase& c, std::uint64_t posted) {
   ASSERT_NE(c.Run.InstallerGoneTime, 0u) << "INSTALL.EXE was not seen to go";
   ASSERT_GT(c.Run.InstallerGoneTime, posted);
   EXPECT_GE(c.Run.InstallerGoneTime - posted, 2950 * MS);
-  EXPECT_LE(c.Run.InstallerGoneTime - posted, 4500 * MS);
+  EXPECT_LE(c.Run.InstallerGoneTime - posted, 15000 * MS);
 }
 
 std::string InstallerPathOf(const PreloaderCase& c, const std::string& staging) {
@@ -144,12 +153,7 @@ TEST(Preloader, ArgumentsChangeNothing) {
   const Report& with = Ended("protocol-with-arguments").Run.Installer;
   // Files the run itself makes carry the second of their making; the two
   // runs need not share it.
-  auto listed = [](const Report& report) {
-    std::vector<std::string> files;
-    for (const std::string& f : report.All("file")) files.push_back(Listed(f));
-    return files;
-  };
-  EXPECT_EQ(listed(plain), listed(with));
+  EXPECT_EQ(ListedFiles(plain), ListedFiles(with));
   EXPECT_EQ(plain.Get("window.rect"), with.Get("window.rect"));
   EXPECT_EQ(plain.Get("window.style"), with.Get("window.style"));
 }

@@ -1,13 +1,19 @@
 #include "preloader_run.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "test_files.h"
 
 namespace {
 
-constexpr DWORD DRIVER_TIMEOUT_MS = 20000;
-constexpr DWORD RUN_TIMEOUT_MS = 30000;
+// Limits for events, far above what they take on a busy machine; a driver
+// stops looking as soon as the preloader has ended.
+constexpr DWORD DRIVER_TIMEOUT_MS = 60000;
+constexpr DWORD RUN_TIMEOUT_MS = 60000;
+// How often a program that did not start is tried again; each failure is
+// in the run's record.
+constexpr int START_TRIES = 3;
 
 // The build hands over Linux paths; Wine sees the Linux root as Z:.
 std::string WindowsPath(const char* path) {
@@ -36,37 +42,79 @@ std::string EnvironmentWithTemp(const std::string& tempDir) {
   return block;
 }
 
+// The run's record: each line with the seconds since the run began.
+class StepLog {
+ public:
+  explicit StepLog(std::vector<std::string>& steps) : steps_(steps), start_(GetTickCount()) {}
+  void Add(const std::string& what) {
+    char at[32];
+    std::snprintf(at, sizeof at, "%7.3f s  ", (GetTickCount() - start_) / 1000.0);
+    steps_.push_back(at + what);
+  }
+
+ private:
+  std::vector<std::string>& steps_;
+  DWORD start_;
+};
+
 struct Started {
   HANDLE Process = nullptr;
   DWORD Pid = 0;
+  DWORD Error = 0;  // GetLastError of a start that failed
 };
 
-Started Start(const std::string& exe, const std::string& commandLine, const std::string& cwd,
-              const std::string* environment) {
+Started StartOnce(const std::string& exe, const std::string& commandLine, const std::string& cwd,
+                  const std::string* environment) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   std::string line = commandLine;
   if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0,
                       environment ? const_cast<char*>(environment->data()) : nullptr, cwd.c_str(),
-                      &startup, &info))
-    return {};
+                      &startup, &info)) {
+    Started failed;
+    failed.Error = GetLastError();
+    return failed;
+  }
   CloseHandle(info.hThread);
-  return {info.hProcess, info.dwProcessId};
+  return {info.hProcess, info.dwProcessId, 0};
 }
 
-Report Drive(const std::string& caseDir, DWORD pid, const std::string& action, DWORD timeoutMs) {
+// A start that fails is the test machine's trouble, not the program's: it
+// is recorded and tried again.
+Started Start(const std::string& what, const std::string& exe, const std::string& commandLine,
+              const std::string& cwd, const std::string* environment, StepLog& log) {
+  Started started;
+  for (int attempt = 1; attempt <= START_TRIES; ++attempt) {
+    started = StartOnce(exe, commandLine, cwd, environment);
+    if (started.Process) break;
+    log.Add(what + " did not start, error " + std::to_string(started.Error));
+    Sleep(500);
+  }
+  return started;
+}
+
+// Runs the window driver for one action and waits for it; its report says
+// what it found. The driver gives up after timeoutMs, so its own end is
+// waited for a good while longer.
+Report Drive(const std::string& caseDir, DWORD pid, const std::string& action, DWORD timeoutMs, StepLog& log) {
   std::string exe = WindowsPath(WINDOW_DRIVER_EXE);
   std::string report = caseDir + "driver-" + action + ".txt";
-  Started driver = Start(exe,
+  Started driver = Start("window driver " + action, exe,
                          Quoted(exe) + " " + std::to_string(pid) + " " + action + " " +
                              Quoted(report) + " " + std::to_string(timeoutMs),
-                         caseDir, nullptr);
-  if (driver.Process) {
-    WaitForSingleObject(driver.Process, timeoutMs + 10000);
-    CloseHandle(driver.Process);
-  }
-  return Report::Read(report);
+                         caseDir, nullptr, log);
+  if (!driver.Process) return Report::Read(report);
+  DWORD wait = WaitForSingleObject(driver.Process, timeoutMs + 30000);
+  DWORD code = 0xFFFFFFFF;
+  GetExitCodeProcess(driver.Process, &code);
+  CloseHandle(driver.Process);
+  Report found = Report::Read(report);
+  log.Add("window driver " + action + ": " +
+          (wait == WAIT_OBJECT_0 ? "exit code " + std::to_string(code) : std::string("still running")) +
+          ", found=" + (found.Exists() ? found.Get("found") : std::string("(no report)")) +
+          (found.Get("process.ended") == "1" ? ", SETUP.EXE had ended" : ""));
+  return found;
 }
 
 void ListInto(const std::string& root, const std::string& relative, Tree& tree) {
@@ -94,17 +142,21 @@ std::uint64_t Now() {
 
 // Waits for the end of the run and watches the installer's file meanwhile:
 // the moment it goes is the moment of the clean-up.
-void CollectEnd(HANDLE process, const std::string& installerPath, PreloaderRun& run) {
+void CollectEnd(HANDLE process, const std::string& installerPath, PreloaderRun& run, StepLog& log) {
   bool seen = false;
   DWORD start = GetTickCount();
   for (;;) {
     DWORD wait = WaitForSingleObject(process, 20);
-    if (GetFileAttributesA(installerPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesA(installerPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      if (!seen) log.Add("INSTALL.EXE is there");
       seen = true;
-    else if (seen && !run.InstallerGoneTime)
+    } else if (seen && !run.InstallerGoneTime) {
       run.InstallerGoneTime = Now();
+      log.Add("INSTALL.EXE is gone");
+    }
     if (wait == WAIT_OBJECT_0) break;
     if (GetTickCount() - start > RUN_TIMEOUT_MS) {
+      log.Add("SETUP.EXE still runs after " + std::to_string(RUN_TIMEOUT_MS / 1000) + " s: terminated");
       TerminateProcess(process, 99);
       WaitForSingleObject(process, 5000);
       return;
@@ -112,6 +164,7 @@ void CollectEnd(HANDLE process, const std::string& installerPath, PreloaderRun& 
   }
   run.Ended = true;
   GetExitCodeProcess(process, &run.ExitCode);
+  log.Add("SETUP.EXE ended, exit code " + std::to_string(run.ExitCode));
 }
 
 }  // namespace
@@ -132,6 +185,7 @@ Tree ListTree(const std::string& dir) {
 
 PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) {
   PreloaderRun run;
+  StepLog log(run.Steps);
   run.MediumDir = caseDir + "medium\\";
   run.TempDir = caseDir + "temp\\";
   run.ReportPath = caseDir + "installer-report.txt";
@@ -140,33 +194,41 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   for (const std::string& name : scenario.PresetTempFiles) WriteWholeFile(run.TempDir + name, BytesOf(name));
 
   std::string setup = run.MediumDir + "SETUP.EXE";
-  CopyFileA((scenario.Program.empty() ? SetupExePath() : scenario.Program).c_str(), setup.c_str(), FALSE);
+  if (!CopyFileA((scenario.Program.empty() ? SetupExePath() : scenario.Program).c_str(), setup.c_str(), FALSE))
+    log.Add("copying SETUP.EXE failed, error " + std::to_string(GetLastError()));
   if (scenario.WithArchive) WriteWholeFile(run.MediumDir + "SETUP.TMP", scenario.Archive);
 
   std::string environment = EnvironmentWithTemp(run.TempDir);
   std::string commandLine = Quoted(setup);
   if (!scenario.Arguments.empty()) commandLine += " " + scenario.Arguments;
-  Started preloader = Start(setup, commandLine, caseDir, &environment);
+  Started preloader = Start("SETUP.EXE", setup, commandLine, caseDir, &environment, log);
   if (!preloader.Process) return run;
+  log.Add("SETUP.EXE started, process " + std::to_string(preloader.Pid));
 
   switch (scenario.Drive) {
     case Driving::WaitForExit:
-      run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS);
+      run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS, log);
       break;
     case Driving::AnswerBox:
-      run.Box = Drive(caseDir, preloader.Pid, "read-box", DRIVER_TIMEOUT_MS);
+      run.Box = Drive(caseDir, preloader.Pid, "read-box", DRIVER_TIMEOUT_MS, log);
       run.InstallerRanBeforeBoxAnswered = GetFileAttributesA(run.ReportPath.c_str()) != INVALID_FILE_ATTRIBUTES;
       run.TempTreeWhileBox = ListTree(run.TempDir);
-      Drive(caseDir, preloader.Pid, "answer-box", DRIVER_TIMEOUT_MS);
+      Drive(caseDir, preloader.Pid, "answer-box", DRIVER_TIMEOUT_MS, log);
       break;
-    case Driving::CloseWhenIdle:
-      run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS);
+    case Driving::CloseWhenIdle: {
+      run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS, log);
+      // Idle means waiting in the message loop: the extraction and the
+      // hand-off, which run before it, are over.
+      DWORD idle = WaitForInputIdle(preloader.Process, DRIVER_TIMEOUT_MS);
+      log.Add(idle == 0 ? "SETUP.EXE waits for input" : "SETUP.EXE never became idle: " + std::to_string(idle));
       run.StillRunningWhenIdle = WaitForSingleObject(preloader.Process, scenario.IdleMs) == WAIT_TIMEOUT;
+      log.Add(run.StillRunningWhenIdle ? "SETUP.EXE still runs after the idle wait" : "SETUP.EXE ended by itself");
       run.TempTreeWhileIdle = ListTree(run.TempDir);
-      Drive(caseDir, preloader.Pid, "sysclose", DRIVER_TIMEOUT_MS);
+      Drive(caseDir, preloader.Pid, "sysclose", DRIVER_TIMEOUT_MS, log);
       break;
+    }
   }
-  CollectEnd(preloader.Process, run.TempDir + scenario.StagingName + "INSTALL.EXE", run);
+  CollectEnd(preloader.Process, run.TempDir + scenario.StagingName + "INSTALL.EXE", run, log);
   CloseHandle(preloader.Process);
 
   run.Installer = Report::Read(run.ReportPath);

@@ -35,6 +35,10 @@ struct Scenario {
 using Tree = std::map<std::string, long long>;
 
 struct PreloaderRun {
+  // What the test's side did and saw, in order, each line with the seconds
+  // since the run began: the programs it started (and why one did not
+  // start), what each driver found, how the preloader ended.
+  std::vector<std::string> Steps;
   std::string MediumDir;  // with trailing backslash
   std::string TempDir;    // with trailing backslash
   std::string ReportPath;

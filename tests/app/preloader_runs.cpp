@@ -1,9 +1,11 @@
 #include "preloader_runs.h"
 
+#include <cstdio>
+#include <set>
 #include <thread>
 #include <vector>
 
-#include "setup_archive.h"
+#include "container.h"
 
 namespace {
 
@@ -64,14 +66,14 @@ class CaseBuilder {
     return *this;
   }
   void Add() {
-    c_.Setup.Archive = countSet_ ? ArchiveBytes(count_, entries_) : ArchiveBytes(entries_);
+    c_.Setup.Archive = countSet_ ? MakeContainer(count_, entries_) : MakeContainer(entries_);
     std::string name = c_.Setup.Name;
     cases[name] = std::move(c_);
   }
 
  private:
   PreloaderCase c_;
-  std::vector<ArchiveEntry> entries_;
+  std::vector<ContainerEntry> entries_;
   std::uint16_t count_ = 0;
   bool countSet_ = false;
 };
@@ -124,9 +126,64 @@ void BuildCases() {
       .Add();
 }
 
+const char* DrivingText(Driving drive) {
+  switch (drive) {
+    case Driving::WaitForExit: return "find the waiting window, wait for the end";
+    case Driving::AnswerBox: return "read the message box, answer it, wait for the end";
+    case Driving::CloseWhenIdle: return "find the waiting window, wait until idle, close it from its system menu";
+  }
+  return "";
+}
+
+void PrintReport(const char* who, const Report& report) {
+  std::printf("  %s (%s):%s\n", who, report.Path().c_str(), report.Exists() ? "" : " none");
+  for (const std::string& line : report.Lines()) std::printf("    %s\n", line.c_str());
+}
+
+void PrintTree(const char* when, const Tree& tree) {
+  std::printf("  the temporary directory %s:%s\n", when, tree.empty() ? " empty" : "");
+  for (const auto& entry : tree)
+    std::printf("    %s%s\n", entry.first.c_str(),
+                entry.second < 0 ? "" : (" (" + std::to_string(entry.second) + " bytes)").c_str());
+}
+
+// Everything one run recorded, for the log of a test that failed on it.
+void PrintCase(const std::string& name, const PreloaderCase& c) {
+  std::printf("\n== end-to-end run \"%s\": %s\n", name.c_str(), DrivingText(c.Setup.Drive));
+  if (!c.Failure.empty()) std::printf("  the run could not be carried out: %s\n", c.Failure.c_str());
+  std::printf("  medium %s, temporary directory %s\n", c.Run.MediumDir.c_str(), c.Run.TempDir.c_str());
+  std::printf("  the test's side:\n");
+  for (const std::string& step : c.Run.Steps) std::printf("    %s\n", step.c_str());
+  std::printf("  SETUP.EXE: %s\n", c.Run.Ended ? ("ended with exit code " + std::to_string(c.Run.ExitCode)).c_str()
+                                                  : "did not end");
+  if (c.Setup.Drive == Driving::AnswerBox) {
+    PrintReport("the window driver on the message box", c.Run.Box);
+    PrintTree("while the box was open", c.Run.TempTreeWhileBox);
+  } else {
+    PrintReport("the window driver on the waiting window", c.Run.Window);
+  }
+  if (c.Setup.Drive == Driving::CloseWhenIdle) PrintTree("while idle", c.Run.TempTreeWhileIdle);
+  PrintReport("the stand-in installer", c.Run.Installer);
+  PrintTree("after the end", c.Run.TempTree);
+  std::fflush(stdout);
+}
+
+std::set<std::string> casesOfThisTest;
+
+// A test that fails prints the runs it looked at, so that its log alone
+// tells what happened.
+class RunRecords : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override { casesOfThisTest.clear(); }
+  void OnTestEnd(const ::testing::TestInfo& test) override {
+    if (!test.result()->Failed()) return;
+    for (const std::string& name : casesOfThisTest) PrintCase(name, cases.at(name));
+  }
+};
+
 }  // namespace
 
 void PreloaderRuns::SetUp() {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new RunRecords);
   BuildCases();
   std::vector<std::thread> threads;
   for (auto& entry : cases) {
@@ -144,6 +201,9 @@ void PreloaderRuns::SetUp() {
 
 void PreloaderRuns::TearDown() { cases.clear(); }
 
-const PreloaderCase& PreloaderRuns::Get(const std::string& name) { return cases.at(name); }
+const PreloaderCase& PreloaderRuns::Get(const std::string& name) {
+  casesOfThisTest.insert(name);
+  return cases.at(name);
+}
 
 static ::testing::Environment* const runs = ::testing::AddGlobalTestEnvironment(new PreloaderRuns);

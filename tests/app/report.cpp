@@ -4,12 +4,14 @@
 
 Report Report::Read(const std::string& path) {
   Report report;
+  report.path_ = path;
   std::ifstream in(path);
   if (!in) return report;
   report.exists_ = true;
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    report.lines_.push_back(line);
     std::string::size_type eq = line.find('=');
     if (eq != std::string::npos) report.values_.emplace(line.substr(0, eq), line.substr(eq + 1));
   }

@@ -6,7 +6,9 @@
 //   answer-box   the same, then press its OK button
 //   close        post WM_CLOSE to the waiting window
 //   sysclose     choose Close from its system menu (WM_SYSCOMMAND SC_CLOSE)
-// Exits with 0 when it found what it looked for, 1 on time-out.
+// Exits with 0 when it found what it looked for, 1 when it did not: on
+// time-out, or at once when process <pid> has ended (the report then says
+// "process.ended=1").
 #include <windows.h>
 
 #include <cstdio>
@@ -46,18 +48,28 @@ std::string TextOf(HWND window) {
 }
 
 // Waits for a visible top-level window of the class; for the waiting window
-// also until its first paint has set the waiting title.
-HWND WaitFor(DWORD pid, const char* className, DWORD timeoutMs) {
+// also until its first paint has set the waiting title. Gives up when the
+// process has ended: nothing more can come then.
+HWND WaitFor(DWORD pid, const char* className, DWORD timeoutMs, bool& ended) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
   DWORD start = GetTickCount();
+  HWND found = nullptr;
   for (;;) {
+    bool over = process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
     Search search = {pid, className, nullptr};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-    if (search.Found &&
-        (std::strcmp(className, PRELOADER_CLASS) != 0 || TextOf(search.Found) == WAITING_TITLE))
-      return search.Found;
-    if (GetTickCount() - start > timeoutMs) return search.Found;
+    found = search.Found;
+    if (found && (std::strcmp(className, PRELOADER_CLASS) != 0 || TextOf(found) == WAITING_TITLE)) break;
+    if (over) {
+      ended = true;
+      found = nullptr;
+      break;
+    }
+    if (GetTickCount() - start > timeoutMs) break;
     Sleep(50);
   }
+  if (process) CloseHandle(process);
+  return found;
 }
 
 BOOL CALLBACK DescribeChild(HWND child, LPARAM param) {
@@ -98,9 +110,11 @@ int main(int argc, char** argv) {
   if (!report) return 2;
 
   bool box = action == "read-box" || action == "answer-box";
-  HWND window = WaitFor(pid, box ? DIALOG_CLASS : PRELOADER_CLASS, timeoutMs);
+  bool ended = false;
+  HWND window = WaitFor(pid, box ? DIALOG_CLASS : PRELOADER_CLASS, timeoutMs, ended);
   if (!window) {
     std::fprintf(report, "found=0\n");
+    if (ended) std::fprintf(report, "process.ended=1\n");
     std::fclose(report);
     return 1;
   }

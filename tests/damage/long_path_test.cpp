@@ -2,6 +2,7 @@
 // path buffers: member paths that just fit are written, the first that does
 // not is refused with the message, and nothing ever overflows or lands
 // elsewhere.
+#include "container.h"
 #include "damage_fixture.h"
 
 namespace {
@@ -22,19 +23,16 @@ class LongPath : public DamageTest {
  protected:
   // INSTALL.EXE, then README.TXT's member under each of `names`.
   Bytes Container(const std::vector<std::string>& names) const {
-    const SampleEntry& installer = sample_.Entry("INSTALL.EXE");
-    const SampleEntry& readme = sample_.Entry("README.TXT");
+    std::vector<ContainerEntry> entries = {{"INSTALL.EXE", MemberOf("INSTALL.EXE")}};
+    for (const std::string& name : names) entries.push_back({name, MemberOf("README.TXT")});
+    return MakeContainer(entries);
+  }
+
+  // The sample's member bytes of one entry: header and token stream.
+  Bytes MemberOf(const std::string& name) const {
+    const SampleEntry& entry = sample_.Entry(name);
     auto begin = sample_.Content.begin();
-    Bytes container(begin, begin + static_cast<std::ptrdiff_t>(installer.End));
-    container = WithField16(container, 0, static_cast<std::uint16_t>(names.size() + 1));
-    for (const std::string& name : names) {
-      container.push_back(static_cast<std::uint8_t>(name.size()));
-      container.push_back(static_cast<std::uint8_t>(name.size() >> 8));
-      container.insert(container.end(), name.begin(), name.end());
-      container.insert(container.end(), begin + static_cast<std::ptrdiff_t>(readme.Member),
-                       begin + static_cast<std::ptrdiff_t>(readme.End));
-    }
-    return container;
+    return Bytes(begin + static_cast<std::ptrdiff_t>(entry.Member), begin + static_cast<std::ptrdiff_t>(entry.End));
   }
 };
 
@@ -46,7 +44,7 @@ TEST_F(LongPath, AStagingRootCloseToTheLimit) {
   ASSERT_EQ(staging.size(), 240u);
   std::string fits(15, 'A'), tooLong(16, 'B');
   PreloaderRun run = RunPreloader(Container({fits, tooLong}), temp);
-  EXPECT_EQ(InstallerPath.c_str(), staging + "INSTALL.EXE");
+  EXPECT_STREQ(InstallerPath.c_str(), (staging + "INSTALL.EXE").c_str());
   CheckPreloader(run, Expected::Whole({"INSTALL.EXE"})
                           .With(fits, sample_.Entry("README.TXT").Data)
                           .FailsAt(staging + tooLong));
@@ -64,7 +62,7 @@ TEST_F(LongPath, AStagingDirectoryWhoseInstallerPathDoesNotFit) {
   // can be written; the hand-off is still attempted, and fails quietly.
   std::string temp = DirectoryOfLength(240);
   PreloaderRun run = RunPreloader(Container({"A"}), temp);
-  EXPECT_EQ(InstallerPath.c_str(), temp + "_Orvane3d1\\INSTALL.EXE");
+  EXPECT_STREQ(InstallerPath.c_str(), (temp + "_Orvane3d1\\INSTALL.EXE").c_str());
   Expected expected = Expected::Whole({}).FailsAt(temp + "_Orvane3d1\\INSTALL.EXE");
   expected.StagingMade = false;
   CheckPreloader(run, expected);

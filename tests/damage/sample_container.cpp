@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "container.h"
 #include "members.h"
 
 const char* HeaderFieldName(int field) {
@@ -19,18 +20,18 @@ SampleContainer Build() {
   sample.Entries = {{"INSTALL.EXE", BytesOf("MZ stand-in installer, stand-in installer, stand-in installer")},
                     {"EMPTY.DAT", {}},
                     {"README.TXT", BytesOf("Bitte warten. Installation wird vorbereitet... warten.")}};
-  Bytes& out = sample.Content;
-  out = {static_cast<std::uint8_t>(sample.Entries.size()), 0};
-  for (SampleEntry& entry : sample.Entries) {
-    Bytes member = EncodeBytes(dir, entry.Data, &when);
-    entry.Start = out.size();
-    out.push_back(static_cast<std::uint8_t>(entry.Name.size()));
-    out.push_back(0);
-    out.insert(out.end(), entry.Name.begin(), entry.Name.end());
-    entry.Member = out.size();
+  std::vector<ContainerEntry> entries;
+  for (const SampleEntry& entry : sample.Entries) entries.push_back({entry.Name, EncodeBytes(dir, entry.Data, &when)});
+  sample.Content = MakeContainer(entries);
+  // Where each field landed: the entries lie back to back behind the count.
+  std::size_t at = 2;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    SampleEntry& entry = sample.Entries[i];
+    entry.Start = at;
+    entry.Member = entry.Start + 2 + entry.Name.size();
     entry.Tokens = entry.Member + 36;
-    out.insert(out.end(), member.begin(), member.end());
-    entry.End = out.size();
+    entry.End = entry.Member + entries[i].Member.size();
+    at = entry.End;
   }
   return sample;
 }

@@ -1,251 +1,115 @@
-// Path helpers against the stand-in: FileExists, ModuleDirectory,
-// MakeTempFileName with its fallbacks, MakePath, FindStagingRoot,
-// ChooseStagingDir.
-#include <cstring>
-
-#include "standin_fixture.h"
+// Path helpers on the stand-in and on the real API alike: FileExists,
+// ModuleDirectory, MakeTempFileName in the system's temporary directory,
+// MakePath, FindStagingRoot, ChooseStagingDir. The fallbacks and limits that
+// need a steered platform are in paths_steered_test.cpp.
+#include "paths_fixture.h"
 
 namespace {
 
-std::string TempName(const char* prefix = "INS") {
-  char out[PATH_BUFFER_SIZE];
-  std::memset(out, 'x', sizeof out);
-  MakeTempFileName(out, prefix);
-  return out;
-}
-
-std::string Directory() {
-  char buffer[PATH_BUFFER_SIZE];
-  return ModuleDirectory(buffer);
+bool IsHexDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
 }
 
 }  // namespace
 
-using Paths = StandinTest;
+using Paths = PathsTest;
 
 TEST_F(Paths, StagingBaseNameIsTheConstant) { EXPECT_STREQ(StagingBaseName.c_str(), "_Orvane3d"); }
 
 TEST_F(Paths, FileExistsForFilesAndDirectoriesNotForNullOrMissing) {
-  MakeFile("c:\\work\\A.TXT");
+  MakeFile(Work() + "A.TXT");
+  std::string work = Work();
   EXPECT_FALSE(FileExists(nullptr));
-  EXPECT_TRUE(FileExists("c:\\work\\A.TXT"));
-  EXPECT_TRUE(FileExists("c:\\work"));
-  EXPECT_TRUE(FileExists("c:\\work\\"));
-  EXPECT_FALSE(FileExists("c:\\work\\B.TXT"));
+  EXPECT_TRUE(FileExists((work + "A.TXT").c_str()));
+  EXPECT_TRUE(FileExists(work.substr(0, work.size() - 1).c_str()));
+  EXPECT_TRUE(FileExists(work.c_str()));
+  EXPECT_FALSE(FileExists((work + "B.TXT").c_str()));
   EXPECT_FALSE(FileExists(""));
 }
 
-TEST_F(Paths, ModuleDirectoryKeepsTheBackslash) {
-  EXPECT_EQ(Directory(), "d:\\");
-  SetModule("e:\\DISK1\\START.EXE");
-  EXPECT_EQ(Directory(), "e:\\DISK1\\");
-  std::string longest = "d:\\" + std::string(240, 'M') + "\\SETUP.EXE";
-  longest.resize(255);
-  SetModule(longest);
-  EXPECT_EQ(Directory(), "d:\\" + std::string(240, 'M') + "\\");
-}
-
-// Mended: a module path that does not fit 255 characters is not kept cut;
-// the directory is then empty.
-TEST_F(Paths, ModulePathTooLongGivesNoDirectory) {
-  SetModule("d:\\" + std::string(250, 'M') + "\\SETUP.EXE");
-  EXPECT_EQ(Directory(), "");
+TEST_F(Paths, ModuleDirectoryIsTheProgramsDirectoryWithItsBackslash) {
+  std::string module = ModuleFileName();
+  EXPECT_EQ(Directory(), module.substr(0, module.rfind('\\') + 1));
+  EXPECT_TRUE(FileExists(Directory().c_str()));
 }
 
 TEST_F(Paths, TempFileNameInTheSystemTemporaryDirectory) {
   std::string name = TempName();
-  EXPECT_EQ(name, "c:\\windows\\temp\\INS1A.TMP");
+  // The platform's pattern: the prefix's first three characters, a
+  // hexadecimal number (its digits in either case), ".tmp"; the file is
+  // made empty.
+  ASSERT_EQ(name.substr(0, Temp().size() + 3), Temp() + "INS");
+  ASSERT_GE(name.size(), Temp().size() + 3 + 4);
+  EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+  EXPECT_TRUE(IsHexDigits(name.substr(Temp().size() + 3, name.size() - Temp().size() - 7))) << name;
   EXPECT_TRUE(Exists(name));
-  EXPECT_FALSE(Exists("c:\\temp\\"));
-}
-
-TEST_F(Paths, TemporaryPathOnACdRomFallsBackToCTempWhichIsCreated) {
-  MapDrive('e', scratch_.File("e"));
-  MakeDir("e:\\temp\\");
-  Standin().DriveTypes['e'] = DRIVE_CDROM;
-  Standin().TempPath = "e:\\temp\\";
-  ASSERT_FALSE(Exists("c:\\temp\\"));
-  EXPECT_EQ(TempName(), "c:\\temp\\QTX0.tmp");
-  EXPECT_TRUE(IsDir("c:\\temp\\"));
-  EXPECT_EQ(List("c:\\temp\\"), std::vector<std::string>{"QTX0.tmp"});
-  EXPECT_TRUE(Read("c:\\temp\\QTX0.tmp").empty());
-  EXPECT_EQ(List("e:\\temp\\"), std::vector<std::string>{});
-}
-
-// Mended: a temporary path too long for its 260-byte buffer counts as
-// missing, like a failing GetTempPathA or a directory that is not there.
-TEST_F(Paths, TemporaryPathMissingFailingOrTooLongFallsBackToCTemp) {
-  for (const std::string& temp :
-       {std::string("c:\\nowhere\\"), std::string(), "c:\\" + std::string(257, 'T') + "\\"}) {
-    Restart();
-    Standin().TempPath = temp;
-    EXPECT_EQ(TempName(), "c:\\temp\\QTX0.tmp") << temp;
-  }
-}
-
-TEST_F(Paths, QtxNamesTakenAreSkipped) {
-  MakeDir("c:\\temp\\");
-  MakeFile("c:\\temp\\QTX0.tmp", BytesOf("keep"));
-  MakeFile("c:\\temp\\QTX1.tmp", BytesOf("keep"));
-  Standin().DriveTypes['c'] = DRIVE_CDROM;
-  EXPECT_EQ(TempName(), "c:\\temp\\QTX2.tmp");
-  EXPECT_TRUE(Exists("c:\\temp\\QTX2.tmp"));
-  EXPECT_EQ(Read("c:\\temp\\QTX0.tmp"), BytesOf("keep"));
-}
-
-TEST_F(Paths, AllQtxNamesTakenGoesToTheLastResort) {
-  MakeDir("c:\\temp\\");
-  Standin().TempPath = "c:\\nowhere\\";
-  Standin().AlsoExists = [](const std::string& p) { return p.rfind("c:\\temp\\QTX", 0) == 0; };
-  EXPECT_EQ(TempName(), "TMP1.$$$");
-  EXPECT_EQ(List("c:\\temp\\"), std::vector<std::string>{});
-}
-
-TEST_F(Paths, CTempThatCannotBeCreatedGivesLastResortNamesCountingOn) {
-  Standin().TempPath = "c:\\nowhere\\";
-  Standin().FailingDirectories.insert("c:\\temp");
-  EXPECT_EQ(TempName(), "TMP1.$$$");
-  EXPECT_EQ(TempName(), "TMP2.$$$");
-  EXPECT_FALSE(Exists("c:\\temp\\"));
-  EXPECT_FALSE(Exists("c:\\work\\TMP1.$$$"));  // no file is made
-  EXPECT_FALSE(Exists("c:\\work\\TMP2.$$$"));
-  EXPECT_EQ(Standin().CreatedDirectories, (std::vector<std::string>{"c:\\temp\\", "c:\\temp\\"}));
-}
-
-TEST_F(Paths, LastResortSkipsNamesThatExistAndPrefixIsIgnored) {
-  Standin().TempPath = "";
-  Standin().FailingDirectories.insert("c:\\temp");
-  MakeFile("c:\\work\\TMP1.$$$");
-  MakeFile("c:\\work\\TMP2.$$$");
-  EXPECT_EQ(TempName("ABC"), "TMP3.$$$");
-  EXPECT_EQ(LastResortCounter, 3);
-}
-
-TEST_F(Paths, LastResortCounterWrapsFrom65535To1) {
-  Standin().TempPath = "";
-  Standin().FailingDirectories.insert("c:\\temp");
-  LastResortCounter = 65534;
-  EXPECT_EQ(TempName(), "TMP65535.$$$");
-  EXPECT_EQ(TempName(), "TMP1.$$$");
-}
-
-// Mended: when every last-resort name exists the search ends after 65,535
-// names with an empty name, instead of looping for ever.
-TEST_F(Paths, LastResortSearchStopsAfter65535Names) {
-  Standin().TempPath = "";
-  Standin().FailingDirectories.insert("c:\\temp");
-  int asked = 0;
-  Standin().AlsoExists = [&asked](const std::string& p) {
-    if (p.rfind("TMP", 0) != 0) return false;
-    ++asked;
-    return true;
-  };
-  EXPECT_EQ(TempName(), "");
-  EXPECT_EQ(asked, 65535);
-  EXPECT_STREQ(FindStagingRoot().c_str(), "");
-}
-
-// Mended: a name from the system that does not fit the 256-byte buffer is
-// refused; its file does not stay behind.
-TEST_F(Paths, SystemTempNameTooLongForTheBufferIsRefused) {
-  std::string dir = "c:\\" + std::string(100, 'a') + "\\" + std::string(141, 'b') + "\\";
-  ASSERT_EQ(dir.size(), 246u);
-  MakeDir(dir);
-  Standin().TempPath = dir;
-  Standin().NextTempUnique = 0x1A2B;  // 246 + INS1A2B.TMP = 257 characters
-  EXPECT_EQ(TempName(), "");
-  EXPECT_EQ(List(dir), std::vector<std::string>{});
-  Standin().NextTempUnique = 0x1A;  // 255 characters: fits
-  EXPECT_EQ(TempName(), dir + "INS1A.TMP");
+  EXPECT_TRUE(Read(name).empty());
+  EXPECT_EQ(List(Temp()), std::vector<std::string>{name.substr(Temp().size())});
+  // Only the first three characters of the prefix count.
+  std::string other = TempName("ABCDEF");
+  EXPECT_EQ(other.substr(Temp().size(), 4), "ABC" + other.substr(Temp().size() + 3, 1));
+  EXPECT_NE(other, name);
 }
 
 TEST_F(Paths, MakePathCreatesEveryDirectoryButNotTheFile) {
-  EXPECT_TRUE(MakePath("c:\\A\\B\\C.EXE"));
-  EXPECT_TRUE(IsDir("c:\\A"));
-  EXPECT_TRUE(IsDir("c:\\A\\B"));
-  EXPECT_FALSE(Exists("c:\\A\\B\\C.EXE"));
-  EXPECT_EQ(Standin().CreatedDirectories, (std::vector<std::string>{"c:\\A", "c:\\A\\B"}));
-  EXPECT_TRUE(MakePath("c:\\A\\B\\C.EXE"));  // all there: nothing made
-  EXPECT_EQ(Standin().CreatedDirectories.size(), 2u);
+  std::string target = Work() + "A\\B\\C.EXE";
+  EXPECT_TRUE(MakePath(target.c_str()));
+  EXPECT_TRUE(IsDir(Work() + "A"));
+  EXPECT_TRUE(IsDir(Work() + "A\\B"));
+  EXPECT_FALSE(Exists(target));
+  EXPECT_TRUE(MakePath(target.c_str()));  // all there: nothing made
+  if (RecordsCalls()) {
+    EXPECT_EQ(CreatedDirectories(), (std::vector<std::string>{Work() + "A", Work() + "A\\B"}));
+  }
 }
 
 TEST_F(Paths, MakePathOnARelativePathWorksInTheCurrentDirectory) {
   EXPECT_TRUE(MakePath("_Orvane3d1\\INSTALL.EXE"));
-  EXPECT_TRUE(IsDir("c:\\work\\_Orvane3d1"));
-  EXPECT_FALSE(Exists("c:\\work\\_Orvane3d1\\INSTALL.EXE"));
+  EXPECT_TRUE(IsDir(Work() + "_Orvane3d1"));
+  EXPECT_FALSE(Exists(Work() + "_Orvane3d1\\INSTALL.EXE"));
 }
 
-TEST_F(Paths, MakePathStopsAtTheFirstDirectoryThatCannotBeMade) {
-  Standin().FailingDirectories.insert("c:\\a\\b");
-  EXPECT_FALSE(MakePath("c:\\A\\B\\C\\D.EXE"));
-  EXPECT_TRUE(IsDir("c:\\A"));  // made before the failure: stays
-  EXPECT_FALSE(Exists("c:\\A\\B\\C"));
+// A plain file where a directory should be: its creation fails on any
+// platform.
+TEST_F(Paths, MakePathStopsAtAFileInTheWay) {
+  MakeFile(Work() + "A");
+  EXPECT_FALSE(MakePath((Work() + "A\\B\\C.EXE").c_str()));
+  EXPECT_FALSE(IsDir(Work() + "A"));
+  EXPECT_EQ(List(Work()), std::vector<std::string>{"A"});
 }
 
 // Mended: a path that does not fit the 256-byte working copy is a failure,
 // and nothing along it is created.
 TEST_F(Paths, MakePathTooLongFailsAndCreatesNothing) {
-  std::string fits = "c:\\X\\" + std::string(250, 'f');
+  std::string fits = Work() + "X\\";
+  fits += std::string(255 - fits.size(), 'f');
   ASSERT_EQ(fits.size(), 255u);
   EXPECT_TRUE(MakePath(fits.c_str()));
-  EXPECT_TRUE(IsDir("c:\\X"));
-  std::string tooLong = "c:\\Y\\" + std::string(251, 'f');
+  EXPECT_TRUE(IsDir(Work() + "X"));
+  std::string tooLong = Work() + "Y\\";
+  tooLong += std::string(256 - tooLong.size(), 'f');
   EXPECT_FALSE(MakePath(tooLong.c_str()));
-  EXPECT_FALSE(Exists("c:\\Y"));
+  EXPECT_FALSE(Exists(Work() + "Y"));
 }
 
 TEST_F(Paths, FindStagingRootIsTheTemporaryDirectoryAndLeavesNoFile) {
-  EXPECT_STREQ(FindStagingRoot().c_str(), "c:\\windows\\temp\\");
-  EXPECT_EQ(List("c:\\windows\\temp\\"), std::vector<std::string>{});
-}
-
-TEST_F(Paths, FindStagingRootOnTheCTempFallback) {
-  Standin().DriveTypes['c'] = DRIVE_CDROM;
-  EXPECT_STREQ(FindStagingRoot().c_str(), "c:\\temp\\");
-  EXPECT_EQ(List("c:\\temp\\"), std::vector<std::string>{});
-}
-
-TEST_F(Paths, FindStagingRootOfALastResortNameIsEmptyAndDeletesNothing) {
-  Standin().TempPath = "";
-  Standin().FailingDirectories.insert("c:\\temp");
-  MakeFile("c:\\work\\TMP2.$$$", BytesOf("user's"));
-  EXPECT_STREQ(FindStagingRoot().c_str(), "");
-  EXPECT_EQ(Read("c:\\work\\TMP2.$$$"), BytesOf("user's"));
+  EXPECT_EQ(StagingRoot(), Temp());
+  EXPECT_EQ(List(Temp()), std::vector<std::string>{});
 }
 
 TEST_F(Paths, ChooseStagingDirTakesTheFirstFreeNumber) {
   ChooseStagingDir();
   EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d1\\");
-  EXPECT_FALSE(Exists("c:\\windows\\temp\\_Orvane3d1"));  // it creates nothing
-  EXPECT_EQ(List("c:\\windows\\temp\\"), std::vector<std::string>{});
+  EXPECT_FALSE(Exists(Temp() + "_Orvane3d1"));  // it creates nothing
+  EXPECT_EQ(List(Temp()), std::vector<std::string>{});
 }
 
 TEST_F(Paths, ChooseStagingDirSkipsAPlainFileAndDirectories) {
-  MakeFile("c:\\windows\\temp\\_Orvane3d1");
+  MakeFile(Temp() + "_Orvane3d1");
   ChooseStagingDir();
   EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d2\\");
-  MakeDir("c:\\windows\\temp\\_Orvane3d2\\");
-  MakeDir("c:\\windows\\temp\\_Orvane3d4\\");
+  MakeDir(Temp() + "_Orvane3d2\\");
+  MakeDir(Temp() + "_Orvane3d4\\");
   ChooseStagingDir();
   EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d3\\");
-}
-
-TEST_F(Paths, ChooseStagingDirWithAll32000TakenUses32000) {
-  int asked = 0;
-  Standin().AlsoExists = [&asked](const std::string& p) {
-    if (p.rfind("c:\\windows\\temp\\_Orvane3d", 0) != 0) return false;
-    ++asked;
-    return true;
-  };
-  ChooseStagingDir();
-  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d32000\\");
-  EXPECT_EQ(asked, 32000);
-}
-
-TEST_F(Paths, ChooseStagingDirRelativeToTheCurrentDirectory) {
-  Standin().TempPath = "";
-  Standin().FailingDirectories.insert("c:\\temp");
-  MakeDir("c:\\work\\_Orvane3d1\\");
-  ChooseStagingDir();
-  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d2\\");
 }

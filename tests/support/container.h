@@ -1,5 +1,6 @@
 // Building SETUP.TMP containers for tests: an entry count, then per entry the
-// name field (16-bit length, the bytes) and a compressed member.
+// name field (16-bit length, the bytes) and a compressed member. The one
+// container builder of the tests and the fuzz seeds.
 #pragma once
 
 #include <cstdint>

@@ -30,8 +30,7 @@ Bytes MakeMember(const Bytes& tokens, std::uint32_t unpackedSize) {
 Bytes EncodeBytes(const ScratchDir& dir, const Bytes& data, const LocalTime* time) {
   std::string in = dir.File("encode-input.bin");
   std::string out = dir.File("encode-output.bin");
-  WriteWholeFile(in, data);
-  if (time && !SetLocalWriteTime(in, *time)) throw std::runtime_error("cannot set time");
+  WriteEncoderInput(in, data, time);
   TLZSS codec(0);
   if (!codec.OpenInput(in.c_str(), -1) || !codec.OpenOutput(out.c_str(), -1))
     throw std::runtime_error("cannot open encoder streams");
@@ -39,6 +38,11 @@ Bytes EncodeBytes(const ScratchDir& dir, const Bytes& data, const LocalTime* tim
     throw std::runtime_error("Encode failed");
   codec.OpenOutput(nullptr, -1);
   return ReadWholeFile(out);
+}
+
+void WriteEncoderInput(const std::string& path, const Bytes& data, const LocalTime* time) {
+  WriteWholeFile(path, data);
+  if (!SetLocalWriteTime(path, time ? *time : FIXED_MEMBER_TIME)) throw std::runtime_error("cannot set time");
 }
 
 Bytes TokensOf(const Bytes& member) { return Bytes(member.begin() + 36, member.end()); }

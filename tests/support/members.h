@@ -18,8 +18,18 @@ Bytes MakeMember(const HeaderFields& header, const Bytes& tokens);
 // A well-formed member for a token stream that decodes to unpackedSize bytes.
 Bytes MakeMember(const Bytes& tokens, std::uint32_t unpackedSize);
 
-// Encodes `data` (written to a file in dir, with the given time if any) and
-// returns the whole member.
+// The time of every member a test encodes without naming one. The member
+// takes its input file's time, so a time left to the clock would make two
+// encodings of the same bytes differ whenever they fall into different
+// two-second steps.
+const LocalTime FIXED_MEMBER_TIME{2004, 5, 6, 7, 8, 10};
+
+// Writes an encoder's input file with the given time (FIXED_MEMBER_TIME when
+// none is given).
+void WriteEncoderInput(const std::string& path, const Bytes& data, const LocalTime* time = nullptr);
+
+// Encodes `data` (written to a file in dir with the given time, or
+// FIXED_MEMBER_TIME) and returns the whole member.
 Bytes EncodeBytes(const ScratchDir& dir, const Bytes& data, const LocalTime* time = nullptr);
 Bytes TokensOf(const Bytes& member);  // the bytes behind the 36-byte header
 

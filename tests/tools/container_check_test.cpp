@@ -3,6 +3,7 @@
 // with the entry's index, name and byte offset, and exit 1.
 #include <gtest/gtest.h>
 
+#include "container.h"
 #include "container_reader.h"
 #include "lzss.h"
 #include "members.h"
@@ -14,7 +15,7 @@ namespace {
 class ContainerCheck : public ::testing::Test {
  protected:
   void SetUp() override {
-    good = ContainerOf({{"INSTALL.EXE", EncodeBytes(dir, BytesOf("MZ installer stand-in, installer stand-in"))},
+    good = MakeContainer({{"INSTALL.EXE", EncodeBytes(dir, BytesOf("MZ installer stand-in, installer stand-in"))},
                         {"EMPTY.DAT", EncodeBytes(dir, {})},
                         {"C.TXT", EncodeBytes(dir, BytesOf("ccccccccccccccccccccccccccccccccc!"))}});
   }
@@ -103,23 +104,23 @@ TEST_F(ContainerCheck, BadHeaders) {
   // none, so the next entry would start inside them.
   HeaderFields empty;
   empty.PackedSize = 2;
-  ExpectBad(ContainerOf({{"INSTALL.EXE", MakeMember(empty, {0x00, 0x00})}}), "an empty member announces 2 token bytes");
+  ExpectBad(MakeContainer({{"INSTALL.EXE", MakeMember(empty, {0x00, 0x00})}}), "an empty member announces 2 token bytes");
 
-  ExpectBad(ContainerOf({{"INSTALL.EXE", MakeMember({0x07, 'a', 'b', 'c'}, 4)}}), "decodes to 3 bytes, the header announces 4");
+  ExpectBad(MakeContainer({{"INSTALL.EXE", MakeMember({0x07, 'a', 'b', 'c'}, 4)}}), "decodes to 3 bytes, the header announces 4");
 }
 
 TEST_F(ContainerCheck, NamesThePreloaderWouldRefuseOrFailOn) {
   Bytes member = EncodeBytes(dir, BytesOf("x"));
-  ExpectBad(ContainerOf({{"INSTALL.EXE", member}, {"", member}}), "entry 1 () at byte " +
+  ExpectBad(MakeContainer({{"INSTALL.EXE", member}, {"", member}}), "entry 1 () at byte " +
                                                                       std::to_string(2 + 2 + 11 + member.size()) +
                                                                       ": the name is empty");
-  ExpectBad(ContainerOf({{std::string("INSTALL.EXE\0X", 13), member}}), "entry 0 (INSTALL.EXE\\x00X) at byte 2: the name contains a zero byte");
-  ExpectBad(ContainerOf({{"SUB\\INSTALL.EXE", member}}), "contains '\\'");
-  ExpectBad(ContainerOf({{"INSTALL.EXE", member}, {"install.exe", member}}),
+  ExpectBad(MakeContainer({{std::string("INSTALL.EXE\0X", 13), member}}), "entry 0 (INSTALL.EXE\\x00X) at byte 2: the name contains a zero byte");
+  ExpectBad(MakeContainer({{"SUB\\INSTALL.EXE", member}}), "contains '\\'");
+  ExpectBad(MakeContainer({{"INSTALL.EXE", member}, {"install.exe", member}}),
             "entry 1 (install.exe) at byte " + std::to_string(2 + 2 + 11 + member.size()) +
                 ": the preloader writes it over entry 0 (INSTALL.EXE), whose name differs only in case");
-  ExpectBad(ContainerOf({{"AUX.TXT", member}}), "device name");
-  ExpectBad(ContainerOf({{std::string(300, 'n'), member}}), "at most 191 bytes");
+  ExpectBad(MakeContainer({{"AUX.TXT", member}}), "device name");
+  ExpectBad(MakeContainer({{std::string(300, 'n'), member}}), "at most 191 bytes");
 }
 
 // The token check must fail wherever the codec's Decode fails, and may pass
@@ -179,7 +180,7 @@ TEST(TokenCheck, CatchesWhatDecodeForgives) {
 TEST(ListDamaged, ListsWhatItCouldReadAndExits1) {
   ScratchDir dir;
   Bytes member = EncodeBytes(dir, BytesOf("abc"));
-  Bytes container = ContainerOf(2, {{"a\"b\x01", member}});
+  Bytes container = MakeContainer(2, {{"a\"b\x01", member}});
   WriteWholeFile(dir.File("S.TMP"), container);
   RunResult text = Setuppack({"list", dir.File("S.TMP")});
   EXPECT_EQ(text.Code, 1);

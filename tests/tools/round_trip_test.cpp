@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "container.h"
 #include "members.h"
 #include "setuppack_runner.h"
 
@@ -52,9 +53,9 @@ TEST(RoundTrip, ContainerHoldsExactlyWhatEncodeWrites) {
   // Directory members come in byte order of their names.
   std::sort(files.begin(), files.end(), [](const PayloadFileData& a, const PayloadFileData& b) { return a.Name < b.Name; });
   ScratchDir encodeDir;
-  std::vector<HandEntry> expected;
+  std::vector<ContainerEntry> expected;
   for (const PayloadFileData& file : files) expected.push_back({file.Name, EncodeBytes(encodeDir, file.Data, &kTime)});
-  EXPECT_EQ(ReadWholeFile(dir.File("SETUP.TMP")), ContainerOf(expected));
+  EXPECT_EQ(ReadWholeFile(dir.File("SETUP.TMP")), MakeContainer(expected));
   EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"SETUP.TMP", "payload"})) << "no temporary file left";
 }
 

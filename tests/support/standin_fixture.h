@@ -13,7 +13,7 @@
 
 #include "paths.h"
 #include "test_files.h"
-#include "win32.h"
+#include "standin_control.h"
 
 class StandinTest : public ::testing::Test {
  protected:

@@ -1,4 +1,4 @@
-#include "win32_standin.h"
+#include "standin_control.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -134,8 +134,10 @@ UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileNam
     UINT number = unique ? unique : Standin().NextTempUnique++ & 0xFFFF;
     if (number == 0) continue;
     char hex[16];
-    std::snprintf(hex, sizeof hex, "%X", number);
-    std::string name = dir + pre + hex + ".TMP";
+    // As the platform names them: lower-case hexadecimal digits and ".tmp"
+    // (the documentation's ".TMP" is not what the platform writes).
+    std::snprintf(hex, sizeof hex, "%x", number);
+    std::string name = dir + pre + hex + ".tmp";
     if (unique) {  // no file is made, and no uniqueness test either
       std::memcpy(tempFileName, name.c_str(), name.size() + 1);
       return unique;
@@ -187,9 +189,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   if (host.empty() || host.back() == '/') return INVALID_HANDLE_VALUE;
   int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (disposition) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
     case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
     case OPEN_EXISTING: break;
     default: return INVALID_HANDLE_VALUE;
   }

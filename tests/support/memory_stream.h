@@ -1,5 +1,6 @@
-// Buffered streams over memory, so that each fuzz input reaches the codec
-// through the same FILE calls as a file would, without touching the disk.
+// Buffered streams over memory, so that a container reaches the codec
+// through the same FILE calls as a file would, without touching the disk
+// (the fuzzers' inputs, the preloader model's members).
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,43 @@
+// Extraction against the platform of staging_fixture.h: SETUP.TMP beside the
+// module, staging below the temporary directory.
+#pragma once
+
+#include "container.h"
+#include "extract.h"
+#include "members.h"
+#include "staging_fixture.h"
+
+class Extract : public StagingTest {
+ protected:
+  static HWND Window() { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(692)); }
+
+  Bytes Member(const Bytes& data) { return EncodeBytes(scratch_, data); }
+  Bytes Member(const std::string& text) { return Member(BytesOf(text)); }
+
+  void WriteArchive(const Bytes& container) { MakeFile(Medium() + "SETUP.TMP", container); }
+
+  bool Run(HWND window = Window()) {
+    ChooseStagingDir();
+    return ExtractArchive(window);
+  }
+
+  // Stages into _Orvane3d1 even when it exists already (ChooseStagingDir
+  // would pass it by).
+  bool RunInExisting(HWND window = Window()) {
+    StagingDirName = "_Orvane3d1\\";
+    return ExtractArchive(window);
+  }
+
+  std::string Staging() const { return Temp() + "_Orvane3d1\\"; }
+  std::string Staged(const std::string& name) const { return Staging() + name; }
+
+  // The hand-off ran: Install.ini written and, where the platform records
+  // it, the installer start attempted once with this command line.
+  void ExpectHandOff(const std::string& medium) {
+    EXPECT_EQ(ReadText(Staged("Install.ini")), "[STANDARD]\r\nINST_PATH=" + medium + "\r\n");
+    if (RecordsCalls()) {
+      EXPECT_EQ(StartedCommandLines(), std::vector<std::string>{Staged("INSTALL.EXE") + " 692"});
+    }
+  }
+  void ExpectHandOff() { ExpectHandOff(Medium()); }
+};

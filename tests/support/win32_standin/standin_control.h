@@ -1,0 +1,93 @@
+// The host stand-in for the Win32 calls of the staging code: a test platform
+// for the native build. It defines the calls declared in win32_standin.h and
+// behaves as the platform does where the staging code can tell (where it and
+// the platform disagree, the platform is right). Everything a test wants to
+// steer or read back lives in `Standin()`.
+//
+// Paths. A Windows path ("c:\temp\QTX0.tmp", "_Orvane3d1\INSTALL.EXE") is
+// translated to a host path: a drive letter must be mapped to a host
+// directory (MapDrive); a path without a drive is taken relative to the
+// stand-in's current directory (a Windows path, SetCurrentDirectory). "." and
+// ".." are resolved lexically and never climb above the drive's directory.
+// Drive letters match case-insensitively; the rest of the path is used as
+// written, since the host file system is case-sensitive.
+//
+// The codec opens members with std::fopen on the Windows paths the staging
+// code builds. The stand-in library therefore asks the linker to wrap fopen
+// (-Wl,--wrap=fopen, an INTERFACE link option of win32_standin): every
+// fopen call in the program's own objects goes to __wrap_fopen, which
+// translates a Windows-looking path (one with a drive letter or a backslash)
+// and hands any other path unchanged to the C library (__real_fopen). Neither
+// the codec nor the staging sources change for this.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "win32_standin.h"
+
+// ---- Steering and reading back ----------------------------------------------
+
+struct StartedProgram {
+  std::string CommandLine;
+  UINT Show = 0;
+};
+
+struct ShownMessage {
+  HWND Owner = nullptr;
+  std::string Text;
+  std::string Caption;
+  UINT Type = 0;
+  WORD Language = 0;
+};
+
+struct StandinState {
+  // Drive letter (lower case) -> host directory, ending in '/'.
+  std::map<char, std::string> Drives;
+  // Drive letter (lower case) -> drive type; mapped drives default to DRIVE_FIXED.
+  std::map<char, UINT> DriveTypes;
+  // The current directory, a Windows path ending in a backslash.
+  std::string CurrentDirectory = "c:\\";
+  // What GetTempPathA reports; empty makes it fail (return 0).
+  std::string TempPath = "c:\\windows\\temp\\";
+  // What GetModuleFileNameA reports for the process's own module.
+  std::string ModuleFileName = "d:\\SETUP.EXE";
+  // Directories whose creation fails (Windows paths, compared without case
+  // and without a trailing backslash).
+  std::set<std::string> FailingDirectories;
+  // Claims that more paths exist than the file system holds: GetFileAttributesA
+  // reports a directory for every path for which it returns true.
+  std::function<bool(const std::string& path)> AlsoExists;
+  // Next number GetTempFileNameA tries.
+  UINT NextTempUnique = 0x1A;
+
+  // Read back.
+  std::vector<StartedProgram> Started;
+  std::vector<ShownMessage> Messages;
+  std::vector<std::string> CreatedDirectories;  // Windows paths, as passed
+  int GetFileAttributesCalls = 0;
+  LPCSTR LoadedCursor = nullptr;
+  HCURSOR CurrentCursor = nullptr;
+};
+
+// The one state object; constructed on first use, so that it is ready for
+// code that runs before main.
+StandinState& Standin();
+
+// Puts everything back to the state of a fresh process.
+void ResetStandin();
+
+// Maps a drive letter to a host directory (created if missing).
+void MapDrive(char letter, const std::string& hostDirectory);
+
+// The host path a Windows path stands for, or "" when its drive is not mapped.
+std::string HostPath(const std::string& windowsPath);
+
+// The full Windows path (drive, directories, name) of a possibly relative one.
+std::string FullWindowsPath(const std::string& windowsPath);
+
+// The handle that the stand-in's message box and cursor calls accept.
+HCURSOR StandinWaitCursor();
