@@ -14,6 +14,8 @@
 
 namespace fs = std::filesystem;
 
+// The installed preloader's directory relative to setuppack's own; the build
+// sets it from the install layout (cmake/Install.cmake).
 #ifndef SETUPPACK_PRELOADER_DIR
 #define SETUPPACK_PRELOADER_DIR "../share/preloader"
 #endif
@@ -61,8 +63,10 @@ std::string ProgramDirectory() {
 std::vector<std::string> PreloaderPlaces(const std::string& programDirectory) {
   if (programDirectory.empty()) return {};
   fs::path here(programDirectory);
-  return {(here / PRELOADER_NAME).string(),
-          (here / SETUPPACK_PRELOADER_DIR / PRELOADER_NAME).lexically_normal().string()};
+  std::vector<std::string> places{(here / PRELOADER_NAME).string()};
+  std::string installed = (here / SETUPPACK_PRELOADER_DIR / PRELOADER_NAME).lexically_normal().string();
+  if (installed != fs::path(places[0]).lexically_normal().string()) places.push_back(installed);
+  return places;
 }
 
 std::string FindPreloader(const std::string& programDirectory) {
