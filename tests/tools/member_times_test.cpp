@@ -55,6 +55,14 @@ class ScopedVariable {
   std::optional<std::string> old_;
 };
 
+// The other tests of this program expect members with their files' own
+// times; a SOURCE_DATE_EPOCH exported by the environment (package builds
+// export it) must not change what they see. The tests here set it themselves.
+const bool kNoInheritedEpoch = [] {
+  SetVariable("SOURCE_DATE_EPOCH", std::nullopt);
+  return true;
+}();
+
 // The last-write time as a moment, seconds since 1970, whatever the zone.
 bool SetWriteMoment(const std::string& path, std::int64_t seconds) {
 #ifdef _WIN32
