@@ -4,17 +4,6 @@
 
 #include "file_time.h"
 
-namespace {
-
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
-}
-
-}  // namespace
-
 bool ReadStreamFileTime(FILE* stream, DosDateTime& time) {
   struct stat info;
   if (fstat(fileno(stream), &info) != 0) return false;
@@ -32,22 +21,15 @@ bool ReadStreamFileTime(FILE* stream, DosDateTime& time) {
 bool SetStreamFileTime(FILE* stream, DosDateTime time) {
   // Refuse what the Windows conversion refuses instead of letting mktime
   // roll a day 31 of February into March.
-  int year = 1980 + (time.Date >> 9);
-  int month = (time.Date >> 5) & 0x0F;
-  int day = time.Date & 0x1F;
-  int hour = time.Time >> 11;
-  int minute = (time.Time >> 5) & 0x3F;
-  int second = (time.Time & 0x1F) * 2;
-  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
-  if (hour > 23 || minute > 59 || second > 59) return false;
+  if (!IsRealDosDateTime(time)) return false;
 
   struct tm local = {};
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_min = minute;
-  local.tm_sec = second;
+  local.tm_year = 1980 + (time.Date >> 9) - 1900;
+  local.tm_mon = ((time.Date >> 5) & 0x0F) - 1;
+  local.tm_mday = time.Date & 0x1F;
+  local.tm_hour = time.Time >> 11;
+  local.tm_min = (time.Time >> 5) & 0x3F;
+  local.tm_sec = (time.Time & 0x1F) * 2;
   local.tm_isdst = -1;
   time_t when = mktime(&local);
   if (when == static_cast<time_t>(-1)) return false;

@@ -1,5 +1,27 @@
 #include "member_header.h"
 
+namespace {
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
+}
+
+}  // namespace
+
+bool IsRealDosDateTime(DosDateTime t) {
+  int year = 1980 + (t.Date >> 9);
+  int month = (t.Date >> 5) & 0x0F;
+  int day = t.Date & 0x1F;
+  int hour = t.Time >> 11;
+  int minute = (t.Time >> 5) & 0x3F;
+  int second = (t.Time & 0x1F) * 2;
+  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
+  return hour <= 23 && minute <= 59 && second <= 59;
+}
+
 DosDateTime MemberHeader::PackedTime() const {
   DosDateTime t;
   t.Time = static_cast<std::uint16_t>((TwoSeconds & 0x1F) | ((Minute & 0x3F) << 5) |
@@ -29,6 +51,17 @@ void WriteLittleEndian(FILE* stream, int byteCount, std::uint32_t value) {
   unsigned char bytes[4];
   for (int i = 0; i < byteCount; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
   std::fwrite(bytes, 1, static_cast<std::size_t>(byteCount), stream);
+}
+
+void WriteMemberTime(FILE* stream, DosDateTime t) {
+  MemberHeader header;
+  header.SetTime(t);
+  const std::int32_t fields[6] = {header.TwoSeconds, header.Minute, header.Hour,
+                                  header.Day,        header.Month,  header.Year};
+  std::uint8_t bytes[24];
+  for (int i = 0; i < 24; ++i)
+    bytes[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(fields[i / 4]) >> (8 * (i % 4)));
+  std::fwrite(bytes, 1, sizeof bytes, stream);
 }
 
 std::size_t ReadMemberHeader(FILE* stream, MemberHeader& header) {

@@ -14,6 +14,10 @@ struct DosDateTime {
   std::uint16_t Time = 0;
 };
 
+// True when the two words name a real date and time from 1980-01-01 00:00:00
+// to 2107-12-31 23:59:58 (no 30 February, no minute 60).
+bool IsRealDosDateTime(DosDateTime t);
+
 struct MemberHeader {
   std::uint32_t Magic = 0;
   std::int32_t TwoSeconds = 0;
@@ -34,6 +38,11 @@ struct MemberHeader {
 // the stream count as 0; the result says how many bytes were there.
 std::size_t ReadLittleEndian(FILE* stream, int byteCount, std::uint32_t& value);
 void WriteLittleEndian(FILE* stream, int byteCount, std::uint32_t value);
+
+// Writes the header's six time fields (24 bytes, TwoSeconds to Year) at the
+// stream's position: how an encoder stamps a member, and how a caller that
+// wants another time than the file's stamps it afresh.
+void WriteMemberTime(FILE* stream, DosDateTime t);
 
 // Reads a whole header in the same way; returns the number of bytes read.
 std::size_t ReadMemberHeader(FILE* stream, MemberHeader& header);

@@ -6,16 +6,10 @@
 #include "stream_position.h"
 
 std::int64_t BeginMember(FILE* input, FILE* output) {
-  MemberHeader header;
   DosDateTime written;
-  if (ReadStreamFileTime(input, written)) header.SetTime(written);
+  if (!ReadStreamFileTime(input, written)) written = DosDateTime{};  // all six fields 0
   WriteLittleEndian(output, 4, MEMBER_MAGIC);
-  const std::int32_t fields[6] = {header.TwoSeconds, header.Minute, header.Hour,
-                                  header.Day,        header.Month,  header.Year};
-  std::uint8_t timeFields[24];
-  for (int i = 0; i < 24; ++i)
-    timeFields[i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(fields[i / 4]) >> (8 * (i % 4)));
-  std::fwrite(timeFields, 1, sizeof timeFields, output);
+  WriteMemberTime(output, written);
   std::int64_t sizePosition = StreamTell(output);
   WriteLittleEndian(output, 4, 0);
   WriteLittleEndian(output, 4, 0);

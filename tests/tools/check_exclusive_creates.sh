@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Every file that `setuppack create` and `extract` make is created
+# Every file that `setuppack create`, `medium` and `extract` make is created
 # exclusively, and nothing that exists is opened for writing: under strace,
 # every open that may create or write a file carries O_EXCL.
 #
@@ -31,8 +31,10 @@ traced() {
 traced "$work/create1.log" create -q -j 1 "$work/SETUP.TMP" "$work/payload"
 traced "$work/create2.log" create -q -j 2 "$work/SETUP.TMP" "$work/payload"
 traced "$work/extract.log" extract -q -C "$work/out" "$work/SETUP.TMP"
+"$(dirname "$0")/windows_program.sh" "$work/preloader.exe"
+traced "$work/medium.log" medium -q --autorun --preloader "$work/preloader.exe" "$work/medium" "$work/payload"
 
-for log in "$work"/create1.log "$work"/create2.log "$work"/extract.log; do
+for log in "$work"/create1.log "$work"/create2.log "$work"/extract.log "$work"/medium.log; do
   name=$(basename "$log" .log)
   writing=$(grep -E 'O_CREAT|O_WRONLY|O_RDWR|O_TRUNC|creat\(' "$log")
   if [ -z "$writing" ]; then

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 #include "commands.h"
@@ -17,6 +18,29 @@ unsigned DefaultJobs() {
   return cores ? cores : 1;
 }
 
+std::string WallClockProblem(const std::string& text) {
+  DosDateTime time;
+  std::string why;
+  return ParseWallClock(text, time, why) ? std::string() : why;
+}
+
+// The options that create and medium share, bound to `options`.
+void AddPackOptions(CLI::App* command, CreateOptions& options, std::string& mtime, bool& quiet, bool& best) {
+  command->add_option("-j,--jobs", options.Jobs, "Members encoded at once (default: the number of cores)")
+      ->check(CLI::Range(1u, 64u));
+  command->add_flag("-q,--quiet", quiet, "No progress line, warnings or summary");
+  command->add_flag("--best", best,
+                    "Smallest members: a minimum-cost parse, slower; the preloader reads them the same way");
+  command
+      ->add_option("--mtime", mtime,
+                   "Stamp every member with this local wall-clock time, \"YYYY-MM-DD HH:MM:SS\" from 1980 to "
+                   "2107; a member holds even seconds, so an odd second is rounded down. Without it, "
+                   "SOURCE_DATE_EPOCH (seconds since 1970), when set, caps the members' times and makes them "
+                   "UTC wall-clock times")
+      ->type_name("TIME")
+      ->check(WallClockProblem);
+}
+
 }  // namespace
 
 int RunSetuppack(const std::vector<std::string>& args, Console console) {
@@ -30,16 +54,27 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   CreateOptions create;
   create.Jobs = DefaultJobs();
   bool quiet = false;
+  bool best = false;
+  std::string mtime;
   CLI::App* createCommand = app.add_subcommand(
       "create", "Pack each FILE, and the files directly inside each DIR, into a new container.");
-  createCommand->add_option("-j,--jobs", create.Jobs, "Members encoded at once (default: the number of cores)")
-      ->check(CLI::Range(1u, 64u));
-  createCommand->add_flag("-q,--quiet", quiet, "No progress line, warnings or summary");
-  bool best = false;
-  createCommand->add_flag("--best", best,
-                          "Smallest members: a minimum-cost parse, slower; the preloader reads them the same way");
+  AddPackOptions(createCommand, create, mtime, quiet, best);
   createCommand->add_option("container", create.Container, "The container to write, e.g. SETUP.TMP")->required();
   createCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
+
+  MediumOptions medium;
+  CLI::App* mediumCommand = app.add_subcommand(
+      "medium", "Make a medium in OUTDIR: SETUP.EXE, the preloader shipped with setuppack, and SETUP.TMP packed "
+                "from each FILE and the files directly inside each DIR, as create does.");
+  AddPackOptions(mediumCommand, create, mtime, quiet, best);
+  mediumCommand->add_option("--preloader", medium.Preloader,
+                            "The SETUP.EXE to copy (default: the one beside setuppack, or in its installation's "
+                            "share/preloader/)")
+      ->type_name("FILE");
+  mediumCommand->add_flag("--autorun", medium.Autorun,
+                          "Add an AUTORUN.INF that starts SETUP.EXE and shows its icon");
+  mediumCommand->add_option("outdir", medium.Directory, "The medium's directory; made when missing")->required();
+  mediumCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
 
   bool json = false;
   std::string listed;
@@ -69,8 +104,19 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   }
   console.Quiet = quiet;
   if (best) create.Effort = EncodeEffort::Best;
+  if (*createCommand || *mediumCommand) {
+    std::string why;
+    if (!ChooseMemberTimes(mtime, std::getenv("SOURCE_DATE_EPOCH"), create.Times, why)) {
+      console.Error(app.get_subcommands().front()->get_name(), why);
+      return EXIT_USAGE;
+    }
+  }
   try {
     if (*createCommand) return RunCreate(create, console);
+    if (*mediumCommand) {
+      medium.Pack = create;
+      return RunMedium(medium, console);
+    }
     if (*listCommand) return RunList(listed, json, console);
     if (*testCommand) return RunTest(tested, console);
     return RunExtract(extracted, directory, console);

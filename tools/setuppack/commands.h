@@ -1,10 +1,11 @@
-// The four commands. Each returns the process's exit code (console.h).
+// The commands. Each returns the process's exit code (console.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "console.h"
+#include "member_time.h"
 
 // How hard the encoder works: the codec's greedy parse, or (--best) the
 // minimum-cost parse, smaller and a little slower, decoded the same way.
@@ -15,9 +16,20 @@ struct CreateOptions {
   std::vector<std::string> Inputs;
   unsigned Jobs = 1;
   EncodeEffort Effort = EncodeEffort::Standard;
+  MemberTimes Times;
+};
+
+// A medium: SETUP.EXE and SETUP.TMP side by side in Directory, and with
+// Autorun an AUTORUN.INF that starts SETUP.EXE. Pack.Container is not used.
+struct MediumOptions {
+  std::string Directory;
+  std::string Preloader;  // empty: the one shipped with setuppack
+  bool Autorun = false;
+  CreateOptions Pack;
 };
 
 int RunCreate(const CreateOptions& options, const Console& console);
+int RunMedium(const MediumOptions& options, const Console& console);
 int RunList(const std::string& container, bool json, const Console& console);
 int RunTest(const std::string& container, const Console& console);
 int RunExtract(const std::string& container, const std::string& directory, const Console& console);

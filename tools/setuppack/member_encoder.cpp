@@ -1,6 +1,5 @@
 #include "member_encoder.h"
 
-#include "file_time.h"
 #include "input_file.h"
 #include "stream_position.h"
 
@@ -33,7 +32,7 @@ class WatchedInput {
 }  // namespace
 
 EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch,
-                           EncodeEffort effort) {
+                           EncodeEffort effort, const MemberTimes& times) {
   EncodeOutcome outcome;
   // The file as it was listed, or nothing: a pipe or a device put in its
   // place is refused at once, never waited on.
@@ -74,7 +73,19 @@ EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, Inp
     return outcome;
   }
   DosDateTime time;
-  if (!ReadStreamFileTime(in, time))
+  bool storable = MemberTimeOf(times, in, after, time);
+  if (times.From != MemberTimes::Source::File) {
+    // Encode stamped the member with the file's local time; the time asked
+    // for replaces it, in place, like the sizes that Encode patches.
+    if (!storable) time = DosDateTime{};
+    if (!StreamSeek(out, memberStart + 4, SEEK_SET)) {
+      outcome.Error = "cannot seek in the container to stamp the member";
+      return outcome;
+    }
+    WriteMemberTime(out, time);
+    StreamSeek(out, memberEnd, SEEK_SET);
+  }
+  if (!storable)
     outcome.Warning =
         "its modification time lies outside 1980 to 2107 and cannot be stored; the preloader "
         "will give the file the time of unpacking";

@@ -9,6 +9,7 @@
 
 #include "lzss.h"
 #include "commands.h"
+#include "member_time.h"
 #include "payload.h"
 
 // The stream a worker is reading right now, so that the progress line can
@@ -24,8 +25,8 @@ struct EncodeOutcome {
   std::string Warning;  // a member that is fine but worth a word
 };
 
-// Writes the member at out's current position; out is left at its end.
-// Write errors on out are the caller's to find (ferror), since they concern
-// the file being written, not the payload file.
+// Writes the member at out's current position, stamped as `times` says; out
+// is left at its end. Write errors on out are the caller's to find (ferror),
+// since they concern the file being written, not the payload file.
 EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, InputWatch* watch,
-                           EncodeEffort effort);
+                           EncodeEffort effort, const MemberTimes& times);

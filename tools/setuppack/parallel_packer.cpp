@@ -45,12 +45,12 @@ struct Progress {
 };
 
 bool PackInOrder(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
-                 EncodeEffort effort, Progress& progress, ProgressLine& line, PackSummary& summary,
-                 Problem& failure) {
+                 EncodeEffort effort, const MemberTimes& times, Progress& progress, ProgressLine& line,
+                 PackSummary& summary, Problem& failure) {
   TLZSS codec(0);
   for (const PayloadFile& file : files) {
     WriteNameField(out, file.Name);
-    EncodeOutcome outcome = EncodeMember(codec, file, out, progress.Watches[0].get(), effort);
+    EncodeOutcome outcome = EncodeMember(codec, file, out, progress.Watches[0].get(), effort, times);
     if (!outcome.Ok) {
       failure = {file.Path, outcome.Error};
       return false;
@@ -77,9 +77,10 @@ struct EncodedMember {
 class ParallelPacker {
  public:
   ParallelPacker(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
-                 unsigned jobs, EncodeEffort effort, Progress& progress, ProgressLine& line)
-      : out_(out), container_(container), files_(files), jobs_(jobs), effort_(effort), progress_(progress),
-        line_(line), members_(files.size()) {}
+                 unsigned jobs, EncodeEffort effort, const MemberTimes& times, Progress& progress,
+                 ProgressLine& line)
+      : out_(out), container_(container), files_(files), jobs_(jobs), effort_(effort), times_(times),
+        progress_(progress), line_(line), members_(files.size()) {}
 
   bool Run(PackSummary& summary, Problem& failure) {
     std::vector<std::thread> workers;
@@ -132,7 +133,7 @@ class ParallelPacker {
       return result;
     }
     FILE* temp = result.Temp->Stream();
-    EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch, effort_);
+    EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch, effort_, times_);
     bool written = std::fflush(temp) == 0 && !std::ferror(temp);
     if (!outcome.Ok) {
       result.Failure = {file.Path, outcome.Error};
@@ -189,6 +190,7 @@ class ParallelPacker {
   const std::vector<PayloadFile>& files_;
   unsigned jobs_;
   EncodeEffort effort_;
+  const MemberTimes& times_;
   Progress& progress_;
   ProgressLine& line_;
   std::vector<EncodedMember> members_;
@@ -203,7 +205,7 @@ class ParallelPacker {
 
 bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
                    unsigned jobs, EncodeEffort effort, const Console& console, PackSummary& summary,
-                   Problem& failure) {
+                   Problem& failure, const MemberTimes& times) {
   TempFile output(container);
   std::string why;
   if (!output.Create(why)) {
@@ -219,8 +221,9 @@ bool PackContainer(const std::string& container, const std::vector<PayloadFile>&
   Progress progress(jobs > 1 ? jobs : 1);
   ProgressLine line(console, "packing", files.size(), totalBytes, [&progress] { return progress.BytesDone(); });
 
-  bool ok = jobs <= 1 ? PackInOrder(out, container, files, effort, progress, line, summary, failure)
-                      : ParallelPacker(out, container, files, jobs, effort, progress, line).Run(summary, failure);
+  bool ok = jobs <= 1
+                ? PackInOrder(out, container, files, effort, times, progress, line, summary, failure)
+                : ParallelPacker(out, container, files, jobs, effort, times, progress, line).Run(summary, failure);
   line.Stop();
   if (!ok) return false;
 

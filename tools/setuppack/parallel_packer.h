@@ -13,6 +13,7 @@
 
 #include "commands.h"
 #include "console.h"
+#include "member_time.h"
 #include "payload.h"
 
 struct PackSummary {
@@ -23,7 +24,7 @@ struct PackSummary {
 
 // The container appears under its name only when complete. On failure the
 // problem is in `failure`, and neither the container nor a temporary file
-// is left behind.
+// is left behind. The members get the times that `times` says.
 bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
                    unsigned jobs, EncodeEffort effort, const Console& console, PackSummary& summary,
-                   Problem& failure);
+                   Problem& failure, const MemberTimes& times = MemberTimes{});

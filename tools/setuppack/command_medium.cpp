@@ -1,0 +1,162 @@
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "commands.h"
+#include "input_file.h"
+#include "packing.h"
+#include "preloader_file.h"
+#include "system_error.h"
+#include "temp_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* CONTAINER_NAME = "SETUP.TMP";
+constexpr const char* AUTORUN_NAME = "AUTORUN.INF";
+
+// Windows reads AUTORUN.INF from the root of a disc or stick: it offers to
+// start SETUP.EXE and shows the medium with SETUP.EXE's icon.
+constexpr const char AUTORUN_TEXT[] =
+    "[AutoRun]\r\n"
+    "open=SETUP.EXE\r\n"
+    "icon=SETUP.EXE,0\r\n";
+
+std::string InDirectory(const std::string& directory, const char* name) {
+  return (fs::path(directory) / name).string();
+}
+
+// The preloader to copy, open and checked; null after a reported failure.
+FILE* OpenPreloader(const MediumOptions& options, const Console& console, std::string& path) {
+  path = options.Preloader;
+  if (path.empty()) {
+    std::string here = ProgramDirectory();
+    path = FindPreloader(here);
+    if (path.empty()) {
+      std::string looked;
+      for (const std::string& place : PreloaderPlaces(here)) looked += (looked.empty() ? "" : " or ") + place;
+      console.Error(PRELOADER_NAME, "no preloader shipped with this setuppack (looked for " +
+                                        (looked.empty() ? std::string("setuppack's own directory") : looked) +
+                                        "); name one with --preloader FILE");
+      return nullptr;
+    }
+  }
+  InputFault fault;
+  std::string why;
+  FILE* stream = OpenInputFile(path, nullptr, fault, why);
+  if (!stream) {
+    console.Error(path, fault == InputFault::CannotOpen ? "cannot open the preloader: " + why : why);
+    return nullptr;
+  }
+  std::string warning;
+  std::string problem = WindowsProgramProblem(stream, warning);
+  if (!problem.empty()) {
+    std::fclose(stream);
+    console.Error(path, problem + "; refused as the preloader");
+    return nullptr;
+  }
+  if (!warning.empty()) console.Warning(path, warning);
+  return stream;
+}
+
+bool CopyStream(FILE* in, FILE* out) {
+  char block[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, in)) > 0)
+    if (std::fwrite(block, 1, got, out) != got) return false;
+  return !std::ferror(in);
+}
+
+// The directories of `directory` and above it that do not exist yet,
+// deepest first: what the medium creates, and removes again on failure.
+std::vector<fs::path> MissingDirectories(const std::string& directory) {
+  std::vector<fs::path> missing;
+  std::error_code error;
+  for (fs::path p = fs::absolute(directory, error); !p.empty() && !fs::exists(p, error); p = p.parent_path()) {
+    missing.push_back(p);
+    if (p == p.parent_path()) break;
+  }
+  return missing;
+}
+
+void RemoveEmptyDirectories(const std::vector<fs::path>& directories) {
+  std::error_code ignored;
+  for (const fs::path& directory : directories) fs::remove(directory, ignored);  // only when empty
+}
+
+}  // namespace
+
+int RunMedium(const MediumOptions& options, const Console& console) {
+  const std::string& directory = options.Directory;
+  std::error_code error;
+  if (fs::exists(directory, error) && !fs::is_directory(directory, error)) {
+    console.Error(directory, "not a directory");
+    return EXIT_BAD_DATA;
+  }
+  std::string preloaderPath;
+  FILE* preloader = OpenPreloader(options, console, preloaderPath);
+  if (!preloader) {
+    console.Error(directory, "nothing was written");
+    return EXIT_BAD_DATA;
+  }
+  struct Closer {
+    FILE* Stream;
+    ~Closer() { std::fclose(Stream); }
+  } closePreloader{preloader};
+
+  CreateOptions pack = options.Pack;
+  pack.Container = InDirectory(directory, CONTAINER_NAME);
+  const std::string setupExe = InDirectory(directory, PRELOADER_NAME);
+  const std::string autorun = InDirectory(directory, AUTORUN_NAME);
+  std::vector<std::string> others{setupExe};
+  if (options.Autorun) others.push_back(autorun);
+  std::vector<PayloadFile> files;
+  if (!ListPayloadFor(pack, others, console, files)) return EXIT_BAD_DATA;
+
+  std::vector<fs::path> created = MissingDirectories(directory);
+  fs::create_directories(directory, error);
+  if (!fs::is_directory(directory, error)) {
+    console.Error(directory, "cannot create the directory" + (error ? ": " + error.message() : std::string()));
+    RemoveEmptyDirectories(created);
+    return EXIT_BAD_DATA;
+  }
+  InstallInterruptCleanup();
+
+  // SETUP.EXE and AUTORUN.INF are made first and put in place only once
+  // SETUP.TMP is, so that a refused or failed container leaves nothing.
+  std::string why;
+  TempFile exeFile(setupExe);
+  TempFile autorunFile(autorun);
+  bool ready = exeFile.Create(why);
+  if (!ready) {
+    console.Error(setupExe, why);
+  } else if (!CopyStream(preloader, exeFile.Stream())) {
+    console.Error(std::ferror(preloader) ? preloaderPath : setupExe,
+                  std::ferror(preloader) ? "read error: " + ErrnoText() : "write error: " + ErrnoText());
+    ready = false;
+  } else if (options.Autorun) {
+    ready = autorunFile.Create(why);
+    if (!ready)
+      console.Error(autorun, why);
+    else
+      std::fwrite(AUTORUN_TEXT, 1, sizeof AUTORUN_TEXT - 1, autorunFile.Stream());
+  }
+  if (!ready || !PackAndReport(pack, files, console)) {
+    exeFile.Discard();
+    autorunFile.Discard();
+    RemoveEmptyDirectories(created);
+    return EXIT_BAD_DATA;
+  }
+  if (!exeFile.Commit(why)) {
+    console.Error(setupExe, why);
+    return EXIT_BAD_DATA;
+  }
+  if (options.Autorun && !autorunFile.Commit(why)) {
+    console.Error(autorun, why);
+    return EXIT_BAD_DATA;
+  }
+  console.Note("setuppack: " + directory + ": " + PRELOADER_NAME + ", " + CONTAINER_NAME +
+               (options.Autorun ? std::string(", ") + AUTORUN_NAME : std::string()));
+  return EXIT_OK;
+}
