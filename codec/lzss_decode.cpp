@@ -1,9 +1,13 @@
 // Decoding one member: header, token stream, length check and file time.
 //
-// Without progress reports the token stream is decoded a group at a time
-// from a block of token bytes into a linear window of output; with progress
-// reports, one byte at a time through the stream, so that every reported
-// byte has already reached it. Both read the same tokens the same way.
+// Without progress reports the token stream is decoded in batches of whole
+// groups: from a block of token bytes into a linear window of output, with
+// the block's bytes and the window's room checked once per batch instead of
+// once per byte. The member's last bytes, and the bytes just before the
+// limit of LimitToUnpackedSize, go token by token with every fetch checked.
+// With progress reports, one byte at a time through the stream, so that
+// every reported byte has already reached it. All read the same tokens the
+// same way.
 #include <cstring>
 
 #include "file_time.h"
@@ -13,12 +17,18 @@
 
 namespace {
 
-constexpr int RING_MASK = RING_SIZE - 1;
-constexpr int GROUP_BYTES = 1 + 8 * 2;          // a flag byte and eight matches
-constexpr int GROUP_OUTPUT = 8 * MAX_MATCH;     // the most a group can produce
+constexpr unsigned RING_MASK = RING_SIZE - 1;
+constexpr std::size_t GROUP_BYTES = 1 + 8 * 2;       // a flag byte and eight matches
+constexpr std::size_t GROUP_OUTPUT = 8 * MAX_MATCH;  // the most a group can produce
+// A match is copied as 24 bytes whatever its length, so a copy may write
+// this far beyond the bytes it produces; the window keeps room for that.
+constexpr std::size_t COPY_SPAN = 24;
+constexpr std::uint64_t NO_LIMIT = ~std::uint64_t{0};
 
-int MatchPosition(std::uint8_t b0, std::uint8_t b1) { return b0 | ((b1 & 0xF0) << 4); }
-int MatchLength(std::uint8_t b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
+unsigned MatchPosition(unsigned b0, unsigned b1) { return b0 | ((b1 & 0xF0) << 4); }
+unsigned MatchLength(unsigned b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
+
+inline void Copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
 
 // The member's token bytes, read from the input in blocks but never beyond
 // the header's PackedSize, so that the input stands exactly behind the
@@ -27,184 +37,266 @@ class TokenSource {
  public:
   TokenSource(FILE* input, std::uint32_t packedSize) : input_(input), unread_(packedSize) {}
 
+  // The bytes read and not yet handed out: [Next, End).
+  const std::uint8_t* Next = nullptr;
+  const std::uint8_t* End = nullptr;
+
+  std::size_t Available() const { return static_cast<std::size_t>(End - Next); }
+
   bool Fetch(std::uint8_t& byte) {
-    if (next_ == end_ && !Ensure(1)) return false;
-    byte = block_[next_++];
+    if (Next == End && !Refill()) return false;
+    byte = *Next++;
     return true;
   }
 
-  // Makes at least `count` bytes available when the member has them.
-  bool Ensure(std::size_t count) {
-    if (end_ - next_ >= count) return true;
+  // Keeps the bytes not yet handed out and reads more behind them; false
+  // when nothing more came.
+  bool Refill() {
     if (unread_ == 0 || ended_) return false;
-    std::memmove(block_, block_ + next_, end_ - next_);
-    end_ -= next_;
-    next_ = 0;
-    std::size_t want = sizeof block_ - end_;
+    std::size_t kept = Available();
+    std::memmove(block_, Next, kept);
+    std::size_t want = sizeof block_ - kept;
     if (want > unread_) want = unread_;
-    std::size_t got = std::fread(block_ + end_, 1, want, input_);
+    std::size_t got = std::fread(block_ + kept, 1, want, input_);
     if (got < want) ended_ = true;
     unread_ -= static_cast<std::uint32_t>(got);
     taken_ += static_cast<std::uint32_t>(got);
-    end_ += got;
-    return end_ - next_ >= count;
+    Next = block_;
+    End = block_ + kept + got;
+    return got > 0;
   }
 
-  const std::uint8_t* Data() const { return block_ + next_; }
-  void Advance(std::size_t count) { next_ += count; }
-
   // Token bytes handed out so far.
-  std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(end_ - next_); }
+  std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(Available()); }
 
  private:
   FILE* input_;
   std::uint32_t unread_;
   std::uint32_t taken_ = 0;
   bool ended_ = false;
-  std::size_t next_ = 0;
-  std::size_t end_ = 0;
-  std::uint8_t block_[16 * 1024];
+  std::uint8_t block_[64 * 1024];
 };
 
 // Output without progress reports: the last 4096 bytes as history, then room
-// for a large block of new bytes, which go to the stream in one write when
-// the block is full. A match's ring position becomes a distance back from
-// the write position, so that a copy can move eight bytes at a time.
-class WindowSink {
+// for a block of new bytes, which go to the stream in one write when the
+// block is full. A match's ring position becomes an address in the history
+// through Origin, so that a copy can move eight bytes at a time.
+class OutputWindow {
  public:
   // Ring positions 0..4077 start as spaces, 4078..4095 as 0, and writing
-  // starts at 4078: seen from there, distance d holds ring position
-  // (4078 - d) & 4095.
-  explicit WindowSink(FILE* output) : output_(output) {
+  // starts at 4078, which is window_[4096]: window_[i] holds ring position
+  // (i - 18) & 4095.
+  explicit OutputWindow(FILE* output) : output_(output) {
     std::memset(window_, 0, RING_SIZE - RING_START);
     std::memset(window_ + RING_SIZE - RING_START, ' ', RING_START);
-    next_ = start_ = window_ + RING_SIZE;
+    Next = start_ = window_ + RING_SIZE;
+    Origin = reinterpret_cast<std::uintptr_t>(window_) + (RING_SIZE - RING_START);
   }
 
-  // Room for `count` more bytes without a flush.
-  void Reserve(std::size_t count) {
-    if (static_cast<std::size_t>(window_ + WINDOW_END - next_) < count) Flush(true);
+  std::uint8_t* Next;  // where the next byte goes
+  // The address of ring position 0, modulo 4096: the byte at address a
+  // holds ring position (a - Origin) & 4095.
+  std::uintptr_t Origin;
+
+  std::size_t Room() const { return static_cast<std::size_t>(window_ + WINDOW_END - Next); }
+  std::uint64_t Produced() const { return written_ + static_cast<std::uint64_t>(Next - start_); }
+
+  // Writes the new bytes and keeps the last 4096 as history.
+  void Flush() {
+    Write();
+    std::memmove(window_, Next - RING_SIZE, RING_SIZE);
+    Origin -= static_cast<std::uintptr_t>(Next - (window_ + RING_SIZE));
+    Next = start_ = window_ + RING_SIZE;
   }
 
-  void Literal(std::uint8_t c) { *next_++ = c; }
-
-  void Match(int position, int length) {
-    int writePosition = (startRing_ + static_cast<int>(next_ - start_)) & RING_MASK;
-    int distance = (writePosition - position) & RING_MASK;
-    if (distance == 0) distance = RING_SIZE;
-    const std::uint8_t* from = next_ - distance;
-    std::uint8_t* to = next_;
-    next_ += length;
-    if (distance >= 8) {
-      // Each eight-byte step reads only bytes written before it; the last
-      // one may run past the match into the slack, which is rewritten later.
-      for (int k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
-    } else {
-      for (int k = 0; k < length; ++k) to[k] = from[k];  // a short repeating pattern
-    }
-  }
-
-  void Finish() { Flush(false); }
+  void Finish() { Write(); }
 
  private:
   static constexpr std::size_t BLOCK = 64 * 1024;
   static constexpr std::size_t WINDOW_END = RING_SIZE + BLOCK;
-  static constexpr std::size_t SLACK = 8;
 
-  void Flush(bool keepHistory) {
-    std::size_t fresh = static_cast<std::size_t>(next_ - start_);
+  void Write() {
+    std::size_t fresh = static_cast<std::size_t>(Next - start_);
     if (fresh) std::fwrite(start_, 1, fresh, output_);
-    startRing_ = (startRing_ + static_cast<int>(fresh)) & RING_MASK;
-    if (keepHistory) {
-      std::memmove(window_, next_ - RING_SIZE, RING_SIZE);
-      next_ = start_ = window_ + RING_SIZE;
-    } else {
-      start_ = next_;
-    }
+    written_ += fresh;
+    start_ = Next;
   }
 
   FILE* output_;
-  std::uint8_t* start_;        // first byte not yet handed to the stream
-  std::uint8_t* next_;         // where the next byte goes
-  int startRing_ = RING_START;  // the ring position of *start_
-  std::uint8_t window_[WINDOW_END + SLACK];
+  std::uint8_t* start_;  // first byte not yet handed to the stream
+  std::uint64_t written_ = 0;
+  std::uint8_t window_[WINDOW_END + COPY_SPAN];
 };
 
-void RunTokensFast(TokenSource& source, WindowSink& sink) {
-  unsigned flags = 0;
-  for (;;) {
-    flags >>= 1;
-    if ((flags & 0x100) == 0) {
-      if (source.Ensure(GROUP_BYTES)) {
-        // A whole group is there: eight tokens without a check per byte.
-        sink.Reserve(GROUP_OUTPUT);
-        const std::uint8_t* in = source.Data();
-        unsigned groupFlags = *in++;
-        for (int t = 0; t < 8; ++t, groupFlags >>= 1) {
-          if (groupFlags & 1) {
-            sink.Literal(*in++);
-          } else {
-            sink.Match(MatchPosition(in[0], in[1]), MatchLength(in[1]));
-            in += 2;
-          }
-        }
-        source.Advance(static_cast<std::size_t>(in - source.Data()));
+// A match closer than eight bytes back repeats a short pattern: the first
+// eight bytes come one at a time from the bytes before `to`, the rest eight
+// at a time from a whole number of periods back, at least eight bytes.
+void FillPattern(std::uint8_t* to, const std::uint8_t* from, unsigned distance) {
+  if (distance == 1) {
+    std::memset(to, *from, COPY_SPAN);
+    return;
+  }
+  unsigned k = 0;
+  for (int i = 0; i < 8; ++i) {
+    to[i] = from[k];
+    k = k + 1 == distance ? 0 : k + 1;
+  }
+  static const std::uint8_t kPeriods[8] = {0, 8, 8, 9, 8, 10, 12, 14};
+  const unsigned step = kPeriods[distance];
+  Copy8(to + 8, to + 8 - step);
+  Copy8(to + 16, to + 16 - step);
+}
+
+// Decodes `groups` whole groups. Their token bytes are all in the block and
+// the window has room for all they can produce, so nothing is checked.
+void DecodeGroups(TokenSource& source, OutputWindow& window, std::size_t groups) {
+  const std::uint8_t* in = source.Next;
+  std::uint8_t* out = window.Next;
+  // (out - origin - 1 - position) & 4095 is the match's distance less one.
+  const std::uintptr_t origin = window.Origin + 1;
+  do {
+    unsigned flags = *in++;
+    if (flags == 0xFF) {  // eight literals
+      Copy8(out, in);
+      in += 8;
+      out += 8;
+      continue;
+    }
+    for (int t = 0; t < 8; ++t, flags >>= 1) {
+      if (flags & 1) {
+        *out++ = *in++;
         continue;
       }
-      std::uint8_t flagByte;
-      if (!source.Fetch(flagByte)) return;
-      flags = flagByte | 0xFF00u;
+      const unsigned b0 = in[0], b1 = in[1];
+      in += 2;
+      const unsigned back =
+          static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - origin - MatchPosition(b0, b1)) & RING_MASK;
+      const std::uint8_t* from = out - 1 - back;
+      if (back >= 7) {
+        // Each step reads only bytes written before it; what lands beyond
+        // the match is overwritten by the bytes that follow.
+        Copy8(out, from);
+        Copy8(out + 8, from + 8);
+        Copy8(out + 16, from + 16);
+      } else {
+        FillPattern(out, from, back + 1);
+      }
+      out += MatchLength(b1);
     }
-    // The member's last bytes: token by token, each fetch checked.
-    sink.Reserve(MAX_MATCH);
-    std::uint8_t b0, b1;
-    if (flags & 1) {
-      if (!source.Fetch(b0)) return;
-      sink.Literal(b0);
-    } else {
-      if (!source.Fetch(b0) || !source.Fetch(b1)) return;
-      sink.Match(MatchPosition(b0, b1), MatchLength(b1));
+  } while (--groups);
+  source.Next = in;
+  window.Next = out;
+}
+
+enum class Stop { FetchFailed, Limit };
+
+// One byte at a time with every fetch checked and the limit kept: the
+// member's last bytes and the bytes near the limit. `flags` carries the
+// flag register from one call to the next. Returns true when the token was
+// decoded, false with `stop` set when decoding ends.
+bool DecodeToken(TokenSource& source, OutputWindow& window, unsigned& flags, std::uint64_t limit, Stop& stop) {
+  stop = Stop::FetchFailed;
+  flags >>= 1;
+  if ((flags & 0x100) == 0) {
+    std::uint8_t flagByte;
+    if (!source.Fetch(flagByte)) return false;
+    flags = flagByte | 0xFF00u;
+  }
+  if (window.Room() < MAX_MATCH) window.Flush();
+  std::uint8_t b0, b1;
+  if (flags & 1) {
+    if (!source.Fetch(b0)) return false;
+    if (window.Produced() >= limit) {
+      stop = Stop::Limit;
+      return false;
     }
+    *window.Next++ = b0;
+    return true;
+  }
+  if (!source.Fetch(b0) || !source.Fetch(b1)) return false;
+  const unsigned position = MatchPosition(b0, b1);
+  unsigned length = MatchLength(b1);
+  const std::uint64_t left = limit - window.Produced();
+  const bool cut = left < length;
+  if (cut) length = static_cast<unsigned>(left);
+  std::uint8_t* out = window.Next;
+  const std::uint8_t* from =
+      out - 1 - (static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - window.Origin - 1 - position) & RING_MASK);
+  for (unsigned k = 0; k < length; ++k) out[k] = from[k];  // may overlap what it produces
+  window.Next = out + length;
+  stop = Stop::Limit;
+  return !cut;
+}
+
+// Decodes the whole token stream into the window; says why it stopped.
+Stop DecodeTokens(TokenSource& source, OutputWindow& window, std::uint64_t limit) {
+  unsigned flags = 0;
+  Stop stop;
+  for (;;) {
+    if ((flags & 0x200) == 0) {  // the next token starts a group
+      if (window.Room() < GROUP_OUTPUT + COPY_SPAN) window.Flush();
+      if (source.Available() < GROUP_BYTES) source.Refill();
+      std::size_t groups = source.Available() / GROUP_BYTES;
+      const std::size_t roomGroups = (window.Room() - COPY_SPAN) / GROUP_OUTPUT;
+      if (groups > roomGroups) groups = roomGroups;
+      const std::uint64_t left = limit - window.Produced();
+      if (groups > left / GROUP_OUTPUT) groups = static_cast<std::size_t>(left / GROUP_OUTPUT);
+      if (groups > 0) {
+        DecodeGroups(source, window, groups);
+        continue;
+      }
+    }
+    if (!DecodeToken(source, window, flags, limit, stop)) return stop;
   }
 }
 
 // Output with a progress report after every byte that reaches the stream.
 class ProgressSink {
  public:
-  ProgressSink(TLZSS& codec, FILE* output) : codec_(codec), output_(output) {}
+  ProgressSink(TLZSS& codec, FILE* output, std::uint64_t limit) : codec_(codec), output_(output), limit_(limit) {}
 
-  void Put(std::uint8_t c) {
+  // False, with nothing written, when the byte would go beyond the limit.
+  bool Put(std::uint8_t c) {
+    if (written_ == limit_) return false;
     std::fputc(c, output_);
-    codec_.Progress(codec_.ProgressCount, codec_.UnpackedSize);
-    ++codec_.ProgressCount;
+    ++written_;
+    // Looked at for every byte: Progress may turn the reports off.
+    if (codec_.ProgressEnabled) {
+      codec_.Progress(codec_.ProgressCount, codec_.UnpackedSize);
+      ++codec_.ProgressCount;
+    }
     codec_.RingBuffer[position_] = c;
     position_ = (position_ + 1) & RING_MASK;
+    return true;
   }
 
  private:
   TLZSS& codec_;
   FILE* output_;
-  int position_ = RING_START;
+  std::uint64_t limit_;
+  std::uint64_t written_ = 0;
+  unsigned position_ = RING_START;
 };
 
-void RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressSink& sink) {
+Stop RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressSink& sink) {
   unsigned flags = 0;
   for (;;) {
     flags >>= 1;
     if ((flags & 0x100) == 0) {
       std::uint8_t flagByte;
-      if (!source.Fetch(flagByte)) return;
+      if (!source.Fetch(flagByte)) return Stop::FetchFailed;
       flags = flagByte | 0xFF00u;
     }
     std::uint8_t b0, b1;
     if (flags & 1) {
-      if (!source.Fetch(b0)) return;
-      sink.Put(b0);
+      if (!source.Fetch(b0)) return Stop::FetchFailed;
+      if (!sink.Put(b0)) return Stop::Limit;
     } else {
-      if (!source.Fetch(b0) || !source.Fetch(b1)) return;
-      int position = MatchPosition(b0, b1);
+      if (!source.Fetch(b0) || !source.Fetch(b1)) return Stop::FetchFailed;
+      const unsigned position = MatchPosition(b0, b1);
       // Byte by byte: a match may overlap the bytes it is producing.
-      for (int k = 0; k < MatchLength(b1); ++k) sink.Put(ring[(position + k) & RING_MASK]);
+      for (unsigned k = 0; k < MatchLength(b1); ++k)
+        if (!sink.Put(ring[(position + k) & RING_MASK])) return Stop::Limit;
     }
   }
 }
@@ -224,20 +316,23 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   PackedSize = header.PackedSize;
   if (UnpackedSize == 0) return 1;
 
+  const std::uint64_t limit = LimitToUnpackedSize ? UnpackedSize : NO_LIMIT;
   TokenSource source(input, PackedSize);
+  Stop stop;
   if (ProgressEnabled) {
     std::memset(RingBuffer, ' ', RING_START);
     // Positions a valid stream writes before it reads them; zeroed so that a
     // damaged one decodes the same way every time.
     std::memset(RingBuffer + RING_START, 0, RING_SIZE - RING_START);
-    ProgressSink sink(*this, output);
-    RunTokensReporting(source, RingBuffer, sink);
+    ProgressSink sink(*this, output, limit);
+    stop = RunTokensReporting(source, RingBuffer, sink);
   } else {
-    WindowSink sink(output);
-    RunTokensFast(source, sink);
-    sink.Finish();
+    OutputWindow window(output);
+    stop = DecodeTokens(source, window, limit);
+    window.Finish();
   }
-  ConsumedCount = source.Fetched() + 1;  // the fetch that failed counts too
+  // A fetch that failed counts too; stopping at the limit fetches nothing more.
+  ConsumedCount = source.Fetched() + (stop == Stop::FetchFailed ? 1 : 0);
 
   // The closing flush, the measurement and the time act on the object's own
   // output; a caller that passed another stream still gets a definite answer.
@@ -246,5 +341,6 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   StreamSeek(measured, 0, SEEK_END);
   std::int64_t length = StreamTell(measured);
   SetStreamFileTime(measured, header.PackedTime());
+  if (stop == Stop::Limit) return 0;
   return length == static_cast<std::int64_t>(UnpackedSize) ? 1 : 0;
 }
