@@ -35,11 +35,12 @@ inline void Copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, 
 // member once every token byte has been fetched.
 class TokenSource {
  public:
-  TokenSource(FILE* input, std::uint32_t packedSize) : input_(input), unread_(packedSize) {}
+  TokenSource(FILE* input, std::uint32_t packedSize)
+      : Next(block_), End(block_), input_(input), unread_(packedSize) {}
 
   // The bytes read and not yet handed out: [Next, End).
-  const std::uint8_t* Next = nullptr;
-  const std::uint8_t* End = nullptr;
+  const std::uint8_t* Next;
+  const std::uint8_t* End;
 
   std::size_t Available() const { return static_cast<std::size_t>(End - Next); }
 
@@ -68,6 +69,12 @@ class TokenSource {
 
   // Token bytes handed out so far.
   std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(Available()); }
+
+  // Puts the input back behind the last byte handed out, when decoding
+  // stops before the member's end.
+  void Return() {
+    if (Available()) std::fseek(input_, -static_cast<long>(Available()), SEEK_CUR);
+  }
 
  private:
   FILE* input_;
@@ -331,8 +338,10 @@ int TLZSS::Decode(FILE* input, FILE* output) {
     stop = DecodeTokens(source, window, limit);
     window.Finish();
   }
-  // A fetch that failed counts too; stopping at the limit fetches nothing more.
+  // A fetch that failed counts too; stopping at the limit fetches nothing
+  // more, and the input stands behind the last token fetched.
   ConsumedCount = source.Fetched() + (stop == Stop::FetchFailed ? 1 : 0);
+  if (stop == Stop::Limit) source.Return();
 
   // The closing flush, the measurement and the time act on the object's own
   // output; a caller that passed another stream still gets a definite answer.
