@@ -56,7 +56,7 @@ class TokenSource {
     if (unread_ == 0 || ended_) return false;
     std::size_t kept = Available();
     std::memmove(block_, Next, kept);
-    std::size_t want = sizeof block_ - kept;
+    std::size_t want = BLOCK - kept;
     if (want > unread_) want = unread_;
     std::size_t got = std::fread(block_ + kept, 1, want, input_);
     if (got < want) ended_ = true;
@@ -81,7 +81,10 @@ class TokenSource {
   std::uint32_t unread_;
   std::uint32_t taken_ = 0;
   bool ended_ = false;
-  std::uint8_t block_[64 * 1024];
+  static constexpr std::size_t BLOCK = 64 * 1024;
+  // A run of literals is copied as eight bytes, which may read beyond the
+  // last group of the block.
+  std::uint8_t block_[BLOCK + 8];
 };
 
 // Output without progress reports: the last 4096 bytes as history, then room
@@ -138,7 +141,8 @@ class OutputWindow {
 // A match closer than eight bytes back repeats a short pattern: the first
 // eight bytes come one at a time from the bytes before `to`, the rest eight
 // at a time from a whole number of periods back, at least eight bytes.
-void FillPattern(std::uint8_t* to, const std::uint8_t* from, unsigned distance) {
+// Kept out of the group loop, whose registers it would otherwise take.
+__attribute__((noinline)) void FillPattern(std::uint8_t* to, const std::uint8_t* from, unsigned distance) {
   if (distance == 1) {
     std::memset(to, *from, COPY_SPAN);
     return;
@@ -156,39 +160,42 @@ void FillPattern(std::uint8_t* to, const std::uint8_t* from, unsigned distance) 
 
 // Decodes `groups` whole groups. Their token bytes are all in the block and
 // the window has room for all they can produce, so nothing is checked.
+//
+// A group goes as runs of literals, each copied as eight bytes, between
+// matches: the run's length is the count of 1-bits below the next 0-bit,
+// so a flag byte's pattern of literals and matches costs no guessing.
 void DecodeGroups(TokenSource& source, OutputWindow& window, std::size_t groups) {
   const std::uint8_t* in = source.Next;
   std::uint8_t* out = window.Next;
   // (out - origin - 1 - position) & 4095 is the match's distance less one.
   const std::uintptr_t origin = window.Origin + 1;
   do {
-    unsigned flags = *in++;
-    if (flags == 0xFF) {  // eight literals
+    // The group's matches as 1-bits, and a 1-bit above them that ends it.
+    unsigned matches = (~static_cast<unsigned>(*in++) & 0xFF) | 0x100;
+    for (;;) {
+      const unsigned run = static_cast<unsigned>(__builtin_ctz(matches));
+      // The bytes beyond the run land where the next token writes.
       Copy8(out, in);
-      in += 8;
-      out += 8;
-      continue;
-    }
-    for (int t = 0; t < 8; ++t, flags >>= 1) {
-      if (flags & 1) {
-        *out++ = *in++;
-        continue;
-      }
-      const unsigned b0 = in[0], b1 = in[1];
+      in += run;
+      out += run;
+      matches >>= run;
+      if (matches == 1) break;
+      matches >>= 1;
+      const unsigned word = in[0] | static_cast<unsigned>(in[1]) << 8;
       in += 2;
-      const unsigned back =
-          static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - origin - MatchPosition(b0, b1)) & RING_MASK;
-      const std::uint8_t* from = out - 1 - back;
-      if (back >= 7) {
+      const unsigned position = (word & 0xFF) | ((word >> 4) & 0xF00);
+      const std::uint8_t* from =
+          out - 1 - ((static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - origin) - position) & RING_MASK);
+      if (out - from >= 8) {
         // Each step reads only bytes written before it; what lands beyond
         // the match is overwritten by the bytes that follow.
         Copy8(out, from);
         Copy8(out + 8, from + 8);
         Copy8(out + 16, from + 16);
       } else {
-        FillPattern(out, from, back + 1);
+        FillPattern(out, from, static_cast<unsigned>(out - from));
       }
-      out += MatchLength(b1);
+      out += ((word >> 8) & 0x0F) + MATCH_THRESHOLD + 1;
     }
   } while (--groups);
   source.Next = in;
