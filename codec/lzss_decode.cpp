@@ -14,6 +14,7 @@
 #include "lzss.h"
 #include "member_header.h"
 #include "stream_position.h"
+#include "stream_write.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ class TokenSource {
 };
 
 // Output without progress reports: the last 4096 bytes as history, then room
-// for a block of new bytes, which go to the stream in one write when the
+// for a block of new bytes, which go to the file in one write when the
 // block is full. A match's ring position becomes an address in the history
 // through Origin, so that a copy can move eight bytes at a time.
 class OutputWindow {
@@ -96,7 +97,12 @@ class OutputWindow {
   // Ring positions 0..4077 start as spaces, 4078..4095 as 0, and writing
   // starts at 4078, which is window_[4096]: window_[i] holds ring position
   // (i - 18) & 4095.
-  explicit OutputWindow(FILE* output) : output_(output) {
+  //
+  // With `direct`, blocks go straight to the stream's file: the caller
+  // flushes, measures and seeks the stream afterwards, which brings it up
+  // to date with what was written past it. Should a write fail, the rest
+  // goes through the stream, which then records the error as usual.
+  OutputWindow(FILE* output, bool direct) : output_(output), descriptor_(direct ? FlushedDescriptor(output) : -1) {
     std::memset(window_, 0, RING_SIZE - RING_START);
     std::memset(window_ + RING_SIZE - RING_START, ' ', RING_START);
     Next = start_ = window_ + RING_SIZE;
@@ -127,13 +133,19 @@ class OutputWindow {
 
   void Write() {
     std::size_t fresh = static_cast<std::size_t>(Next - start_);
-    if (fresh) std::fwrite(start_, 1, fresh, output_);
+    std::size_t done = 0;
+    if (descriptor_ >= 0 && fresh) {
+      done = WriteDescriptor(descriptor_, start_, fresh);
+      if (done < fresh) descriptor_ = -1;
+    }
+    if (done < fresh) std::fwrite(start_ + done, 1, fresh - done, output_);
     written_ += fresh;
     start_ = Next;
   }
 
   FILE* output_;
-  std::uint8_t* start_;  // first byte not yet handed to the stream
+  int descriptor_;  // the file written directly, or -1
+  std::uint8_t* start_;  // first byte not yet written
   std::uint64_t written_ = 0;
   std::uint8_t window_[WINDOW_END + COPY_SPAN];
 };
@@ -341,7 +353,9 @@ int TLZSS::Decode(FILE* input, FILE* output) {
     ProgressSink sink(*this, output, limit);
     stop = RunTokensReporting(source, RingBuffer, sink);
   } else {
-    OutputWindow window(output);
+    // Only the object's own stream is written past: it is the one that the
+    // closing seek below brings up to date.
+    OutputWindow window(output, output == OutputStream);
     stop = DecodeTokens(source, window, limit);
     window.Finish();
   }
