@@ -10,7 +10,12 @@
 // same way.
 #include <cstring>
 
+#if defined(__i386__)
+#include <cpuid.h>
+#endif
+
 #include "file_time.h"
+#include "group_decoder.h"
 #include "lzss.h"
 #include "member_header.h"
 #include "stream_position.h"
@@ -18,18 +23,10 @@
 
 namespace {
 
-constexpr unsigned RING_MASK = RING_SIZE - 1;
-constexpr std::size_t GROUP_BYTES = 1 + 8 * 2;       // a flag byte and eight matches
-constexpr std::size_t GROUP_OUTPUT = 8 * MAX_MATCH;  // the most a group can produce
-// A match is copied as 24 bytes whatever its length, so a copy may write
-// this far beyond the bytes it produces; the window keeps room for that.
-constexpr std::size_t COPY_SPAN = 24;
 constexpr std::uint64_t NO_LIMIT = ~std::uint64_t{0};
 
 unsigned MatchPosition(unsigned b0, unsigned b1) { return b0 | ((b1 & 0xF0) << 4); }
 unsigned MatchLength(unsigned b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
-
-inline void Copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, 8); }
 
 // The member's token bytes, read from the input in blocks but never beyond
 // the header's PackedSize, so that the input stands exactly behind the
@@ -83,9 +80,7 @@ class TokenSource {
   std::uint32_t taken_ = 0;
   bool ended_ = false;
   static constexpr std::size_t BLOCK = 64 * 1024;
-  // A run of literals is copied as eight bytes, which may read beyond the
-  // last group of the block.
-  std::uint8_t block_[BLOCK + 8];
+  std::uint8_t block_[BLOCK + RUN_SPAN];
 };
 
 // Output without progress reports: the last 4096 bytes as history, then room
@@ -150,68 +145,18 @@ class OutputWindow {
   std::uint8_t window_[WINDOW_END + COPY_SPAN];
 };
 
-// A match closer than eight bytes back repeats a short pattern: the first
-// eight bytes come one at a time from the bytes before `to`, the rest eight
-// at a time from a whole number of periods back, at least eight bytes.
-// Kept out of the group loop, whose registers it would otherwise take.
-__attribute__((noinline)) void FillPattern(std::uint8_t* to, const std::uint8_t* from, unsigned distance) {
-  if (distance == 1) {
-    std::memset(to, *from, COPY_SPAN);
-    return;
-  }
-  unsigned k = 0;
-  for (int i = 0; i < 8; ++i) {
-    to[i] = from[k];
-    k = k + 1 == distance ? 0 : k + 1;
-  }
-  static const std::uint8_t kPeriods[8] = {0, 8, 8, 9, 8, 10, 12, 14};
-  const unsigned step = kPeriods[distance];
-  Copy8(to + 8, to + 8 - step);
-  Copy8(to + 16, to + 16 - step);
-}
-
-// Decodes `groups` whole groups. Their token bytes are all in the block and
-// the window has room for all they can produce, so nothing is checked.
-//
-// A group goes as runs of literals, each copied as eight bytes, between
-// matches: the run's length is the count of 1-bits below the next 0-bit,
-// so a flag byte's pattern of literals and matches costs no guessing.
-void DecodeGroups(TokenSource& source, OutputWindow& window, std::size_t groups) {
-  const std::uint8_t* in = source.Next;
-  std::uint8_t* out = window.Next;
-  // (out - origin - 1 - position) & 4095 is the match's distance less one.
-  const std::uintptr_t origin = window.Origin + 1;
-  do {
-    // The group's matches as 1-bits, and a 1-bit above them that ends it.
-    unsigned matches = (~static_cast<unsigned>(*in++) & 0xFF) | 0x100;
-    for (;;) {
-      const unsigned run = static_cast<unsigned>(__builtin_ctz(matches));
-      // The bytes beyond the run land where the next token writes.
-      Copy8(out, in);
-      in += run;
-      out += run;
-      matches >>= run;
-      if (matches == 1) break;
-      matches >>= 1;
-      const unsigned word = in[0] | static_cast<unsigned>(in[1]) << 8;
-      in += 2;
-      const unsigned position = (word & 0xFF) | ((word >> 4) & 0xF00);
-      const std::uint8_t* from =
-          out - 1 - ((static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - origin) - position) & RING_MASK);
-      if (out - from >= 8) {
-        // Each step reads only bytes written before it; what lands beyond
-        // the match is overwritten by the bytes that follow.
-        Copy8(out, from);
-        Copy8(out + 8, from + 8);
-        Copy8(out + 16, from + 16);
-      } else {
-        FillPattern(out, from, static_cast<unsigned>(out - from));
-      }
-      out += ((word >> 8) & 0x0F) + MATCH_THRESHOLD + 1;
-    }
-  } while (--groups);
-  source.Next = in;
-  window.Next = out;
+// Decodes `groups` whole groups from the block into the window.
+void DecodeGroups(TokenSource& source, OutputWindow& window, std::size_t groups, bool sse2) {
+  GroupCursor cursor{source.Next, window.Next, window.Origin};
+#if defined(__i386__)
+  if (sse2)
+    DecodeGroupsSse2(cursor, groups);
+  else
+#endif
+    DecodeGroupsWith<WordMoves>(cursor, groups);
+  (void)sse2;
+  source.Next = cursor.In;
+  window.Next = cursor.Out;
 }
 
 enum class Stop { FetchFailed, Limit };
@@ -255,7 +200,7 @@ bool DecodeToken(TokenSource& source, OutputWindow& window, unsigned& flags, std
 }
 
 // Decodes the whole token stream into the window; says why it stopped.
-Stop DecodeTokens(TokenSource& source, OutputWindow& window, std::uint64_t limit) {
+Stop DecodeTokens(TokenSource& source, OutputWindow& window, std::uint64_t limit, bool sse2) {
   unsigned flags = 0;
   Stop stop;
   for (;;) {
@@ -268,7 +213,7 @@ Stop DecodeTokens(TokenSource& source, OutputWindow& window, std::uint64_t limit
       const std::uint64_t left = limit - window.Produced();
       if (groups > left / GROUP_OUTPUT) groups = static_cast<std::size_t>(left / GROUP_OUTPUT);
       if (groups > 0) {
-        DecodeGroups(source, window, groups);
+        DecodeGroups(source, window, groups, sse2);
         continue;
       }
     }
@@ -329,6 +274,13 @@ Stop RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressS
 
 }  // namespace
 
+#if defined(__i386__)
+bool ProcessorHasSse2() {
+  unsigned a, b, c, d;
+  return __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2) != 0;
+}
+#endif
+
 int TLZSS::Decode(FILE* input, FILE* output) {
   ProgressCount = 0;
   ConsumedCount = 0;
@@ -356,7 +308,12 @@ int TLZSS::Decode(FILE* input, FILE* output) {
     // Only the object's own stream is written past: it is the one that the
     // closing seek below brings up to date.
     OutputWindow window(output, output == OutputStream);
-    stop = DecodeTokens(source, window, limit);
+#if defined(__i386__)
+    const bool sse2 = ProcessorHasSse2();
+#else
+    const bool sse2 = false;
+#endif
+    stop = DecodeTokens(source, window, limit, sse2);
     window.Finish();
   }
   // A fetch that failed counts too; stopping at the limit fetches nothing
