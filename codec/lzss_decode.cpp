@@ -210,8 +210,11 @@ Stop DecodeTokens(TokenSource& source, OutputWindow& window, std::uint64_t limit
       std::size_t groups = source.Available() / GROUP_BYTES;
       const std::size_t roomGroups = (window.Room() - COPY_SPAN) / GROUP_OUTPUT;
       if (groups > roomGroups) groups = roomGroups;
+      // Room up to the limit; divided only when small, so that a 32-bit
+      // build needs no 64-bit division.
       const std::uint64_t left = limit - window.Produced();
-      if (groups > left / GROUP_OUTPUT) groups = static_cast<std::size_t>(left / GROUP_OUTPUT);
+      if (left < static_cast<std::uint64_t>(groups) * GROUP_OUTPUT)
+        groups = static_cast<std::size_t>(left) / GROUP_OUTPUT;
       if (groups > 0) {
         DecodeGroups(source, window, groups, sse2);
         continue;
