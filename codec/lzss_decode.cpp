@@ -85,7 +85,9 @@ class TokenSource {
 
 // Output without progress reports: the last 4096 bytes as history, then room
 // for a block of new bytes, which go to the file in one write when the
-// block is full. A match's ring position becomes an address in the history
+// block is full. The block is large (256 KiB, on the stack, which the
+// programs reserve 2 MiB or more for) because every write and every move
+// of the history costs, most of all under Wine. A match's ring position becomes an address in the history
 // through Origin, so that a copy can move eight bytes at a time.
 class OutputWindow {
  public:
@@ -123,7 +125,7 @@ class OutputWindow {
   void Finish() { Write(); }
 
  private:
-  static constexpr std::size_t BLOCK = 64 * 1024;
+  static constexpr std::size_t BLOCK = 256 * 1024;
   static constexpr std::size_t WINDOW_END = RING_SIZE + BLOCK;
 
   void Write() {

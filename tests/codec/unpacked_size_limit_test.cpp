@@ -161,7 +161,8 @@ TEST(UnpackedSizeLimit, LongMembersStopAtTheLimitOnBothPaths) {
   Bytes text = BytesOf("#define LIMIT_TEST(x) ((x) & 0xFFF)\r\n");
   while (data.size() < 300000) data.insert(data.end(), text.begin(), text.end());
   const Bytes tokens = TokensOf(EncodeBytes(dir, data));
-  for (std::uint32_t limit : {2u, 17u, 144u, 4095u, 65535u, 65536u, 65537u, 120001u, 150017u, 209999u, 299999u})
+  for (std::uint32_t limit :
+       {2u, 17u, 144u, 4095u, 65535u, 65536u, 65537u, 120001u, 150017u, 209999u, 262143u, 262144u, 262145u, 299999u})
     ExpectStopsAt(dir, tokens, limit, data, "limit " + std::to_string(limit));
 }
 
