@@ -2,7 +2,9 @@
 // thing, it notes the moment it started; then it writes that moment (a
 // FILETIME, 100 ns steps since 1601, UTC) and its own directory into
 // INSTALLER.START in the medium's directory, which Install.ini names, and
-// answers the preloader's window with message 666 at once.
+// answers the preloader's window with message 666 at once. It imports
+// nothing from USER32 and loads it only after the moment is noted, so that
+// the window system's start-up under Wine is not counted as SETUP.EXE's.
 #include <windows.h>
 
 #include <cstdio>
@@ -37,6 +39,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const char* blank = std::strrchr(GetCommandLineA(), ' ');
   if (!blank) return 2;
   HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(blank + 1, nullptr, 10)));
-  PostMessageA(window, 666, 0, 0);
+  using PostMessageCall = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+  HMODULE user32 = LoadLibraryA("user32.dll");
+  auto post = user32 ? reinterpret_cast<PostMessageCall>(
+                           reinterpret_cast<void (*)()>(GetProcAddress(user32, "PostMessageA")))
+                     : nullptr;
+  if (!post) return 2;
+  post(window, 666, 0, 0);
   return 0;
 }

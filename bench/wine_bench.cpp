@@ -56,10 +56,11 @@ void BM_DecodeWin32(benchmark::State& state, CorpusKind kind) {
   const std::string& member = CorpusMember(kind);
   const std::string out = BenchScratchFile("decode-win32.out");
   const std::string report = BenchScratchFile("decode-win32.times");
+  // The probe also holds the last output to the corpus, byte for byte.
   const std::string command = "wine " + Quoted(probe) + " " + Quoted(WinePath(member)) + " " +
-                              Quoted(WinePath(out)) + " " + std::to_string(state.max_iterations + 1) + " >" +
-                              Quoted(report) + " 2>/dev/null";
-  if (std::system(command.c_str()) != 0) return state.SkipWithError("the 32-bit decode probe failed");
+                              Quoted(WinePath(out)) + " " + std::to_string(state.max_iterations + 1) + " " +
+                              Quoted(WinePath(CorpusFile(kind))) + " >" + Quoted(report) + " 2>/dev/null";
+  if (std::system(command.c_str()) != 0) return state.SkipWithError("the 32-bit decode probe failed or differed");
   std::vector<double> seconds;
   std::ifstream lines(report);
   double s;
