@@ -75,16 +75,18 @@ void BM_DecodeWin32(benchmark::State& state, CorpusKind kind) {
 }
 
 // A medium: SETUP.EXE and SETUP.TMP with the timing installer as
-// INSTALL.EXE and the payload. Made once per run of the benchmarks.
+// INSTALL.EXE and, unless `alone`, the payload. Made once per run of the
+// benchmarks.
 struct Medium {
   std::string Directory;
   std::string Payload;  // the 128 MiB file
 };
 
-const Medium* MakeMedium(benchmark::State& state) {
-  static Medium medium;
-  static bool made = false;
-  if (made) return &medium;
+const Medium* MakeMedium(benchmark::State& state, bool alone = false) {
+  static Medium media[2];
+  static bool made[2] = {false, false};
+  Medium& medium = media[alone];
+  if (made[alone]) return &medium;
   const char* setup = Env("PRELOADER_WINE_SETUP");
   const char* installer = Env("PRELOADER_WINE_INSTALLER");
   const char* setuppack = Env("PRELOADER_SETUPPACK");
@@ -105,16 +107,18 @@ const Medium* MakeMedium(benchmark::State& state) {
     fs::rename(data + ".partial", data);
   }
   fs::copy_file(installer, payload + "/INSTALL.EXE", fs::copy_options::overwrite_existing);
-  const std::string directory = BenchScratchFile("medium-128m");
+  const std::string directory = BenchScratchFile(alone ? "medium-installer" : "medium-128m");
   fs::create_directories(directory);
   fs::copy_file(setup, directory + "/SETUP.EXE", fs::copy_options::overwrite_existing);
-  if (!Run(std::string(setuppack) + " create -q " + Quoted(directory + "/SETUP.TMP") + " " + Quoted(payload))) {
+  const std::string packed =
+      alone ? Quoted(payload + "/INSTALL.EXE") : Quoted(payload);
+  if (!Run(std::string(setuppack) + " create -q " + Quoted(directory + "/SETUP.TMP") + " " + packed)) {
     state.SkipWithError("setuppack create failed");
     return nullptr;
   }
   medium.Directory = directory;
   medium.Payload = data;
-  made = true;
+  made[alone] = true;
   return &medium;
 }
 
@@ -149,19 +153,22 @@ double TimeSetupStart(const Medium& medium) {
   return started - start;
 }
 
-void BM_SetupStart(benchmark::State& state) {
-  const Medium* medium = MakeMedium(state);
+// With `alone`, a container of INSTALL.EXE alone: what SETUP.EXE's start
+// costs without the payload (two process starts and the window system's
+// start-up under Wine).
+void BM_SetupStart(benchmark::State& state, bool alone) {
+  const Medium* medium = MakeMedium(state, alone);
   if (!medium) return;
-  static bool warm = false;  // one start first, for the page cache and Wine's own files
-  if (!warm && TimeSetupStart(*medium) < 0) return state.SkipWithError("SETUP.EXE did not start the installer");
-  warm = true;
+  static bool warm[2] = {false, false};  // one start first, for the page cache and Wine's own files
+  if (!warm[alone] && TimeSetupStart(*medium) < 0) return state.SkipWithError("SETUP.EXE did not start the installer");
+  warm[alone] = true;
   for (auto _ : state) {
     const double seconds = TimeSetupStart(*medium);
     if (seconds < 0) return state.SkipWithError("SETUP.EXE did not start the installer");
     state.SetIterationTime(seconds);
     state.counters["ms"] = seconds * 1e3;
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PAYLOAD_SIZE));
+  if (!alone) state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PAYLOAD_SIZE));
 }
 
 // cmd /c copy of the payload by the 32-bit Wine, the start of cmd included.
@@ -199,7 +206,11 @@ void RegisterWineBenchmarks() {
     benchmark::RegisterBenchmark((std::string("decode_win32/") + CorpusName(kind)).c_str(), BM_DecodeWin32, kind)
         ->UseManualTime()
         ->Iterations(8);
-  benchmark::RegisterBenchmark("setup_start_win32", BM_SetupStart)
+  benchmark::RegisterBenchmark("setup_start_win32", BM_SetupStart, false)
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("setup_start_alone_win32", BM_SetupStart, true)
       ->UseManualTime()
       ->Iterations(1)
       ->Unit(benchmark::kMillisecond);
