@@ -73,12 +73,11 @@ class TLZSS {
   FILE* InputStream;
   FILE* OutputStream;
 
-  // Set by a user that reads members it did not make: Decode then never
-  // writes more than UnpackedSize bytes. The token whose byte would go
-  // beyond stops decoding once its bytes up to the limit are written; no
-  // token byte after it is fetched, the output is flushed, measured and
-  // time-stamped as usual, and Decode returns 0. Progress reports only the
-  // bytes written. The preloader leaves it off.
+  // When set, Decode writes at most UnpackedSize bytes: a token that would
+  // produce a byte beyond them ends the decoding there, with no further
+  // token byte fetched, and Decode returns 0 (the output is flushed,
+  // measured and time-stamped as usual). For readers of containers they did
+  // not make; the preloader leaves it off.
   bool LimitToUnpackedSize = false;
 
  private:

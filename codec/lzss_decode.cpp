@@ -322,7 +322,8 @@ int TLZSS::Decode(FILE* input, FILE* output) {
     window.Finish();
   }
   // A fetch that failed counts too; stopping at the limit fetches nothing
-  // more, and the input stands behind the last token fetched.
+  // more, and the input is put back to stand behind the last token
+  // fetched, as if it had been read one byte at a time.
   ConsumedCount = source.Fetched() + (stop == Stop::FetchFailed ? 1 : 0);
   if (stop == Stop::Limit) source.Return();
 
