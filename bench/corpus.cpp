@@ -79,8 +79,11 @@ void MakeCorpus(CorpusKind kind, const std::string& path) {
       FillFromFiles(out, {"/usr/share/mingw-w64/include", "/usr/include"}, {".h"});
       break;
     case CorpusKind::Binary:
-      // Windows programs and libraries, as an installer carries them.
-      FillFromFiles(out, {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows", "/usr/x86_64-w64-mingw32/lib"},
+      // 32-bit Windows programs and libraries, as an installer carries them;
+      // the 64-bit ones where no 32-bit Wine is installed.
+      FillFromFiles(out,
+                    {"/usr/lib/i386-linux-gnu/wine/i386-windows", "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows",
+                     "/usr/i686-w64-mingw32/lib"},
                     {".dll", ".exe", ".a"});
       break;
     case CorpusKind::Random:
@@ -113,6 +116,18 @@ const char* CorpusName(CorpusKind kind) {
 }
 
 std::vector<CorpusKind> AllCorpusKinds() { return {CorpusKind::Text, CorpusKind::Binary, CorpusKind::Random}; }
+
+std::vector<unsigned char> ReadBenchFile(const std::string& path) {
+  std::vector<unsigned char> bytes;
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  FILE* f = error ? nullptr : std::fopen(path.c_str(), "rb");
+  if (!f) return bytes;
+  bytes.resize(static_cast<std::size_t>(size));
+  if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
+  std::fclose(f);
+  return bytes;
+}
 
 std::string BenchScratchFile(const std::string& name) { return (fs::path(BenchDirectory()) / name).string(); }
 

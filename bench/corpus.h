@@ -1,6 +1,6 @@
 // The benchmark corpus, made at run time from files the setup step installs
 // anyway: text from the Windows headers of the cross compiler, executables
-// from the Windows programs and libraries of Wine, and seeded random bytes.
+// from the 32-bit Windows programs and libraries of Wine, and seeded random bytes.
 // 32 MiB each.
 #pragma once
 
@@ -19,3 +19,6 @@ std::vector<CorpusKind> AllCorpusKinds();
 const std::string& CorpusFile(CorpusKind kind);
 const std::string& CorpusMember(CorpusKind kind);
 std::string BenchScratchFile(const std::string& name);
+
+// A whole file in memory (empty when it cannot be read).
+std::vector<unsigned char> ReadBenchFile(const std::string& path);

@@ -5,11 +5,13 @@
 #include "codec_bench.h"
 #include "pack_bench.h"
 #include "table_reporter.h"
+#include "wine_bench.h"
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RegisterCodecBenchmarks();
   RegisterPackBenchmarks();
+  RegisterWineBenchmarks();
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   bool met = reporter.PrintTable();

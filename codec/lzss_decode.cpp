@@ -1,236 +1,290 @@
 // Decoding one member: header, token stream, length check and file time.
 //
-// Without progress reports the token stream is decoded a group at a time
-// from a block of token bytes into a linear window of output; with progress
-// reports, one byte at a time through the stream, so that every reported
-// byte has already reached it. Both read the same tokens the same way.
+// Without progress reports the token stream is decoded in batches of whole
+// groups: from a block of token bytes into a linear window of output, with
+// the block's bytes and the window's room checked once per batch instead of
+// once per byte. The member's last bytes, and the bytes just before the
+// limit of LimitToUnpackedSize, go token by token with every fetch checked.
+// With progress reports, one byte at a time through the stream, so that
+// every reported byte has already reached it. All read the same tokens the
+// same way.
 #include <cstring>
 
+#if defined(__i386__)
+#include <cpuid.h>
+#endif
+
 #include "file_time.h"
+#include "group_decoder.h"
 #include "lzss.h"
 #include "member_header.h"
 #include "stream_position.h"
+#include "stream_write.h"
 
 namespace {
 
-constexpr int RING_MASK = RING_SIZE - 1;
-constexpr int GROUP_BYTES = 1 + 8 * 2;          // a flag byte and eight matches
-constexpr int GROUP_OUTPUT = 8 * MAX_MATCH;     // the most a group can produce
+constexpr std::uint64_t NO_LIMIT = ~std::uint64_t{0};
 
-int MatchPosition(std::uint8_t b0, std::uint8_t b1) { return b0 | ((b1 & 0xF0) << 4); }
-int MatchLength(std::uint8_t b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
+unsigned MatchPosition(unsigned b0, unsigned b1) { return b0 | ((b1 & 0xF0) << 4); }
+unsigned MatchLength(unsigned b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
 
 // The member's token bytes, read from the input in blocks but never beyond
 // the header's PackedSize, so that the input stands exactly behind the
 // member once every token byte has been fetched.
 class TokenSource {
  public:
-  TokenSource(FILE* input, std::uint32_t packedSize) : input_(input), unread_(packedSize) {}
+  TokenSource(FILE* input, std::uint32_t packedSize)
+      : Next(block_), End(block_), input_(input), unread_(packedSize) {}
+
+  // The bytes read and not yet handed out: [Next, End).
+  const std::uint8_t* Next;
+  const std::uint8_t* End;
+
+  std::size_t Available() const { return static_cast<std::size_t>(End - Next); }
 
   bool Fetch(std::uint8_t& byte) {
-    if (next_ == end_ && !Ensure(1)) return false;
-    byte = block_[next_++];
+    if (Next == End && !Refill()) return false;
+    byte = *Next++;
     return true;
   }
 
-  // Makes at least `count` bytes available when the member has them.
-  bool Ensure(std::size_t count) {
-    if (end_ - next_ >= count) return true;
+  // Keeps the bytes not yet handed out and reads more behind them; false
+  // when nothing more came.
+  bool Refill() {
     if (unread_ == 0 || ended_) return false;
-    std::memmove(block_, block_ + next_, end_ - next_);
-    end_ -= next_;
-    next_ = 0;
-    std::size_t want = sizeof block_ - end_;
+    std::size_t kept = Available();
+    std::memmove(block_, Next, kept);
+    std::size_t want = BLOCK - kept;
     if (want > unread_) want = unread_;
-    std::size_t got = std::fread(block_ + end_, 1, want, input_);
+    std::size_t got = std::fread(block_ + kept, 1, want, input_);
     if (got < want) ended_ = true;
     unread_ -= static_cast<std::uint32_t>(got);
     taken_ += static_cast<std::uint32_t>(got);
-    end_ += got;
-    return end_ - next_ >= count;
+    Next = block_;
+    End = block_ + kept + got;
+    return got > 0;
   }
 
-  const std::uint8_t* Data() const { return block_ + next_; }
-  void Advance(std::size_t count) { next_ += count; }
-
   // Token bytes handed out so far.
-  std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(end_ - next_); }
+  std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(Available()); }
+
+  // Puts the input back behind the last byte handed out, when decoding
+  // stops before the member's end.
+  void Return() {
+    if (Available()) std::fseek(input_, -static_cast<long>(Available()), SEEK_CUR);
+  }
 
  private:
   FILE* input_;
   std::uint32_t unread_;
   std::uint32_t taken_ = 0;
   bool ended_ = false;
-  std::size_t next_ = 0;
-  std::size_t end_ = 0;
-  std::uint8_t block_[16 * 1024];
+  static constexpr std::size_t BLOCK = 64 * 1024;
+  std::uint8_t block_[BLOCK + RUN_SPAN];
 };
 
 // Output without progress reports: the last 4096 bytes as history, then room
-// for a large block of new bytes, which go to the stream in one write when
-// the block is full. A match's ring position becomes a distance back from
-// the write position, so that a copy can move eight bytes at a time.
-class WindowSink {
+// for a block of new bytes, which go to the file in one write when the
+// block is full. The block is large (256 KiB, on the stack, which the
+// programs reserve 2 MiB or more for) because every write and every move
+// of the history costs, most of all under Wine. A match's ring position becomes an address in the history
+// through Origin, so that a copy can move eight bytes at a time.
+class OutputWindow {
  public:
   // Ring positions 0..4077 start as spaces, 4078..4095 as 0, and writing
-  // starts at 4078: seen from there, distance d holds ring position
-  // (4078 - d) & 4095.
-  explicit WindowSink(FILE* output) : output_(output) {
+  // starts at 4078, which is window_[4096]: window_[i] holds ring position
+  // (i - 18) & 4095.
+  //
+  // With `direct`, blocks go straight to the stream's file: the caller
+  // flushes, measures and seeks the stream afterwards, which brings it up
+  // to date with what was written past it. Should a write fail, the rest
+  // goes through the stream, which then records the error as usual.
+  OutputWindow(FILE* output, bool direct) : output_(output), descriptor_(direct ? FlushedDescriptor(output) : -1) {
     std::memset(window_, 0, RING_SIZE - RING_START);
     std::memset(window_ + RING_SIZE - RING_START, ' ', RING_START);
-    next_ = start_ = window_ + RING_SIZE;
+    Next = start_ = window_ + RING_SIZE;
+    Origin = reinterpret_cast<std::uintptr_t>(window_) + (RING_SIZE - RING_START);
   }
 
-  // Room for `count` more bytes without a flush.
-  void Reserve(std::size_t count) {
-    if (static_cast<std::size_t>(window_ + WINDOW_END - next_) < count) Flush(true);
+  std::uint8_t* Next;  // where the next byte goes
+  // The address of ring position 0, modulo 4096: the byte at address a
+  // holds ring position (a - Origin) & 4095.
+  std::uintptr_t Origin;
+
+  std::size_t Room() const { return static_cast<std::size_t>(window_ + WINDOW_END - Next); }
+  std::uint64_t Produced() const { return written_ + static_cast<std::uint64_t>(Next - start_); }
+
+  // Writes the new bytes and keeps the last 4096 as history.
+  void Flush() {
+    Write();
+    std::memmove(window_, Next - RING_SIZE, RING_SIZE);
+    Origin -= static_cast<std::uintptr_t>(Next - (window_ + RING_SIZE));
+    Next = start_ = window_ + RING_SIZE;
   }
 
-  void Literal(std::uint8_t c) { *next_++ = c; }
-  const std::uint8_t* Cursor() const { return next_; }
-
-  void Match(int position, int length) {
-    int writePosition = (startRing_ + static_cast<int>(next_ - start_)) & RING_MASK;
-    int distance = (writePosition - position) & RING_MASK;
-    if (distance == 0) distance = RING_SIZE;
-    const std::uint8_t* from = next_ - distance;
-    std::uint8_t* to = next_;
-    next_ += length;
-    if (distance >= 8) {
-      // Each eight-byte step reads only bytes written before it; the last
-      // one may run past the match into the slack, which is rewritten later.
-      for (int k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
-    } else {
-      for (int k = 0; k < length; ++k) to[k] = from[k];  // a short repeating pattern
-    }
-  }
-
-  void Finish() { Flush(false); }
+  void Finish() { Write(); }
 
  private:
-  static constexpr std::size_t BLOCK = 64 * 1024;
+  static constexpr std::size_t BLOCK = 256 * 1024;
   static constexpr std::size_t WINDOW_END = RING_SIZE + BLOCK;
-  static constexpr std::size_t SLACK = 8;
 
-  void Flush(bool keepHistory) {
-    std::size_t fresh = static_cast<std::size_t>(next_ - start_);
-    if (fresh) std::fwrite(start_, 1, fresh, output_);
-    startRing_ = (startRing_ + static_cast<int>(fresh)) & RING_MASK;
-    if (keepHistory) {
-      std::memmove(window_, next_ - RING_SIZE, RING_SIZE);
-      next_ = start_ = window_ + RING_SIZE;
-    } else {
-      start_ = next_;
+  void Write() {
+    std::size_t fresh = static_cast<std::size_t>(Next - start_);
+    std::size_t done = 0;
+    if (descriptor_ >= 0 && fresh) {
+      done = WriteDescriptor(descriptor_, start_, fresh);
+      if (done < fresh) descriptor_ = -1;
     }
+    if (done < fresh) std::fwrite(start_ + done, 1, fresh - done, output_);
+    written_ += fresh;
+    start_ = Next;
   }
 
   FILE* output_;
-  std::uint8_t* start_;        // first byte not yet handed to the stream
-  std::uint8_t* next_;         // where the next byte goes
-  int startRing_ = RING_START;  // the ring position of *start_
-  std::uint8_t window_[WINDOW_END + SLACK];
+  int descriptor_;  // the file written directly, or -1
+  std::uint8_t* start_;  // first byte not yet written
+  std::uint64_t written_ = 0;
+  std::uint8_t window_[WINDOW_END + COPY_SPAN];
 };
 
-// Both loops return true when they stopped because a token would produce
-// a byte beyond `limit`, false when the token bytes ran out.
-bool RunTokensFast(TokenSource& source, WindowSink& sink, std::uint64_t limit) {
-  std::uint64_t room = limit;  // bytes the member may still produce
+// Decodes `groups` whole groups from the block into the window.
+void DecodeGroups(TokenSource& source, OutputWindow& window, std::size_t groups, bool sse2) {
+  GroupCursor cursor{source.Next, window.Next, window.Origin};
+#if defined(__i386__)
+  if (sse2)
+    DecodeGroupsSse2(cursor, groups);
+  else
+#endif
+    DecodeGroupsWith<WordMoves>(cursor, groups);
+  (void)sse2;
+  source.Next = cursor.In;
+  window.Next = cursor.Out;
+}
+
+enum class Stop { FetchFailed, Limit };
+
+// One byte at a time with every fetch checked and the limit kept: the
+// member's last bytes and the bytes near the limit. `flags` carries the
+// flag register from one call to the next. Returns true when the token was
+// decoded, false with `stop` set when decoding ends.
+bool DecodeToken(TokenSource& source, OutputWindow& window, unsigned& flags, std::uint64_t limit, Stop& stop) {
+  stop = Stop::FetchFailed;
+  flags >>= 1;
+  if ((flags & 0x100) == 0) {
+    std::uint8_t flagByte;
+    if (!source.Fetch(flagByte)) return false;
+    flags = flagByte | 0xFF00u;
+  }
+  if (window.Room() < MAX_MATCH) window.Flush();
+  std::uint8_t b0, b1;
+  if (flags & 1) {
+    if (!source.Fetch(b0)) return false;
+    if (window.Produced() >= limit) {
+      stop = Stop::Limit;
+      return false;
+    }
+    *window.Next++ = b0;
+    return true;
+  }
+  if (!source.Fetch(b0) || !source.Fetch(b1)) return false;
+  const unsigned position = MatchPosition(b0, b1);
+  unsigned length = MatchLength(b1);
+  const std::uint64_t left = limit - window.Produced();
+  const bool cut = left < length;
+  if (cut) length = static_cast<unsigned>(left);
+  std::uint8_t* out = window.Next;
+  const std::uint8_t* from =
+      out - 1 - (static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - window.Origin - 1 - position) & RING_MASK);
+  for (unsigned k = 0; k < length; ++k) out[k] = from[k];  // may overlap what it produces
+  window.Next = out + length;
+  stop = Stop::Limit;
+  return !cut;
+}
+
+// Decodes the whole token stream into the window; says why it stopped.
+Stop DecodeTokens(TokenSource& source, OutputWindow& window, std::uint64_t limit, bool sse2) {
   unsigned flags = 0;
+  Stop stop;
   for (;;) {
-    flags >>= 1;
-    if ((flags & 0x100) == 0) {
-      if (room >= GROUP_OUTPUT && source.Ensure(GROUP_BYTES)) {
-        // A whole group is there: eight tokens without a check per byte.
-        sink.Reserve(GROUP_OUTPUT);
-        const std::uint8_t* groupStart = sink.Cursor();
-        const std::uint8_t* in = source.Data();
-        unsigned groupFlags = *in++;
-        for (int t = 0; t < 8; ++t, groupFlags >>= 1) {
-          if (groupFlags & 1) {
-            sink.Literal(*in++);
-          } else {
-            sink.Match(MatchPosition(in[0], in[1]), MatchLength(in[1]));
-            in += 2;
-          }
-        }
-        source.Advance(static_cast<std::size_t>(in - source.Data()));
-        room -= static_cast<std::uint64_t>(sink.Cursor() - groupStart);
+    if ((flags & 0x200) == 0) {  // the next token starts a group
+      if (window.Room() < GROUP_OUTPUT + COPY_SPAN) window.Flush();
+      if (source.Available() < GROUP_BYTES) source.Refill();
+      std::size_t groups = source.Available() / GROUP_BYTES;
+      const std::size_t roomGroups = (window.Room() - COPY_SPAN) / GROUP_OUTPUT;
+      if (groups > roomGroups) groups = roomGroups;
+      // Room up to the limit; divided only when small, so that a 32-bit
+      // build needs no 64-bit division.
+      const std::uint64_t left = limit - window.Produced();
+      if (left < static_cast<std::uint64_t>(groups) * GROUP_OUTPUT)
+        groups = static_cast<std::size_t>(left) / GROUP_OUTPUT;
+      if (groups > 0) {
+        DecodeGroups(source, window, groups, sse2);
         continue;
       }
-      std::uint8_t flagByte;
-      if (!source.Fetch(flagByte)) return false;
-      flags = flagByte | 0xFF00u;
     }
-    // The member's last bytes, or its last bytes of room: token by token,
-    // each fetch checked.
-    sink.Reserve(MAX_MATCH);
-    std::uint8_t b0, b1;
-    if (flags & 1) {
-      if (!source.Fetch(b0)) return false;
-      if (room == 0) return true;
-      sink.Literal(b0);
-      --room;
-    } else {
-      if (!source.Fetch(b0) || !source.Fetch(b1)) return false;
-      int length = MatchLength(b1);
-      if (room < static_cast<std::uint64_t>(length)) {
-        sink.Match(MatchPosition(b0, b1), static_cast<int>(room));
-        return true;
-      }
-      sink.Match(MatchPosition(b0, b1), length);
-      room -= static_cast<std::uint64_t>(length);
-    }
+    if (!DecodeToken(source, window, flags, limit, stop)) return stop;
   }
 }
 
 // Output with a progress report after every byte that reaches the stream.
 class ProgressSink {
  public:
-  ProgressSink(TLZSS& codec, FILE* output) : codec_(codec), output_(output) {}
+  ProgressSink(TLZSS& codec, FILE* output, std::uint64_t limit) : codec_(codec), output_(output), limit_(limit) {}
 
-  void Put(std::uint8_t c) {
+  // False, with nothing written, when the byte would go beyond the limit.
+  bool Put(std::uint8_t c) {
+    if (written_ == limit_) return false;
     std::fputc(c, output_);
-    codec_.Progress(codec_.ProgressCount, codec_.UnpackedSize);
-    ++codec_.ProgressCount;
+    ++written_;
+    // Looked at for every byte: Progress may turn the reports off.
+    if (codec_.ProgressEnabled) {
+      codec_.Progress(codec_.ProgressCount, codec_.UnpackedSize);
+      ++codec_.ProgressCount;
+    }
     codec_.RingBuffer[position_] = c;
     position_ = (position_ + 1) & RING_MASK;
+    return true;
   }
 
  private:
   TLZSS& codec_;
   FILE* output_;
-  int position_ = RING_START;
+  std::uint64_t limit_;
+  std::uint64_t written_ = 0;
+  unsigned position_ = RING_START;
 };
 
-bool RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressSink& sink, std::uint64_t limit) {
-  std::uint64_t room = limit;
+Stop RunTokensReporting(TokenSource& source, const std::uint8_t* ring, ProgressSink& sink) {
   unsigned flags = 0;
   for (;;) {
     flags >>= 1;
     if ((flags & 0x100) == 0) {
       std::uint8_t flagByte;
-      if (!source.Fetch(flagByte)) return false;
+      if (!source.Fetch(flagByte)) return Stop::FetchFailed;
       flags = flagByte | 0xFF00u;
     }
     std::uint8_t b0, b1;
     if (flags & 1) {
-      if (!source.Fetch(b0)) return false;
-      if (room == 0) return true;
-      sink.Put(b0);
-      --room;
+      if (!source.Fetch(b0)) return Stop::FetchFailed;
+      if (!sink.Put(b0)) return Stop::Limit;
     } else {
-      if (!source.Fetch(b0) || !source.Fetch(b1)) return false;
-      int position = MatchPosition(b0, b1);
+      if (!source.Fetch(b0) || !source.Fetch(b1)) return Stop::FetchFailed;
+      const unsigned position = MatchPosition(b0, b1);
       // Byte by byte: a match may overlap the bytes it is producing.
-      for (int k = 0; k < MatchLength(b1); ++k, --room) {
-        if (room == 0) return true;
-        sink.Put(ring[(position + k) & RING_MASK]);
-      }
+      for (unsigned k = 0; k < MatchLength(b1); ++k)
+        if (!sink.Put(ring[(position + k) & RING_MASK])) return Stop::Limit;
     }
   }
 }
 
 }  // namespace
+
+#if defined(__i386__)
+bool ProcessorHasSse2() {
+  unsigned a, b, c, d;
+  return __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2) != 0;
+}
+#endif
 
 int TLZSS::Decode(FILE* input, FILE* output) {
   ProgressCount = 0;
@@ -245,25 +299,33 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   PackedSize = header.PackedSize;
   if (UnpackedSize == 0) return 1;
 
+  const std::uint64_t limit = LimitToUnpackedSize ? UnpackedSize : NO_LIMIT;
   TokenSource source(input, PackedSize);
-  // Without the flag no member comes near the limit: 4 GiB of token bytes
-  // produce less than 40 GiB.
-  const std::uint64_t limit = LimitToUnpackedSize ? UnpackedSize : UINT64_MAX;
-  bool overran;
+  Stop stop;
   if (ProgressEnabled) {
     std::memset(RingBuffer, ' ', RING_START);
     // Positions a valid stream writes before it reads them; zeroed so that a
     // damaged one decodes the same way every time.
     std::memset(RingBuffer + RING_START, 0, RING_SIZE - RING_START);
-    ProgressSink sink(*this, output);
-    overran = RunTokensReporting(source, RingBuffer, sink, limit);
+    ProgressSink sink(*this, output, limit);
+    stop = RunTokensReporting(source, RingBuffer, sink);
   } else {
-    WindowSink sink(output);
-    overran = RunTokensFast(source, sink, limit);
-    sink.Finish();
+    // Only the object's own stream is written past: it is the one that the
+    // closing seek below brings up to date.
+    OutputWindow window(output, output == OutputStream);
+#if defined(__i386__)
+    const bool sse2 = ProcessorHasSse2();
+#else
+    const bool sse2 = false;
+#endif
+    stop = DecodeTokens(source, window, limit, sse2);
+    window.Finish();
   }
-  // The fetch that failed counts too; a stop at the limit fetched no more.
-  ConsumedCount = source.Fetched() + (overran ? 0 : 1);
+  // A fetch that failed counts too; stopping at the limit fetches nothing
+  // more, and the input is put back to stand behind the last token
+  // fetched, as if it had been read one byte at a time.
+  ConsumedCount = source.Fetched() + (stop == Stop::FetchFailed ? 1 : 0);
+  if (stop == Stop::Limit) source.Return();
 
   // The closing flush, the measurement and the time act on the object's own
   // output; a caller that passed another stream still gets a definite answer.
@@ -272,5 +334,6 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   StreamSeek(measured, 0, SEEK_END);
   std::int64_t length = StreamTell(measured);
   SetStreamFileTime(measured, header.PackedTime());
-  return !overran && length == static_cast<std::int64_t>(UnpackedSize) ? 1 : 0;
+  if (stop == Stop::Limit) return 0;
+  return length == static_cast<std::int64_t>(UnpackedSize) ? 1 : 0;
 }

@@ -87,8 +87,9 @@ inline void SearchTrees::Insert(int r) {
 
     // Bytes 1 to 4 equal: the rest decides. Strings this much alike tend to
     // go on alike down the tree, where a predicted branch lets the next node
-    // load before the comparison has ended.
-    while (static_cast<std::uint32_t>(node >> 32) == head) {
+    // load before the comparison has ended. Marked rare, so that the usual
+    // step runs straight through without a jump.
+    while (__builtin_expect(static_cast<std::uint32_t>(node >> 32) == head, 0)) {
       int cmp;
       const int i = CommonLength(key, &ring_[p], cmp);
       if (i > length) {

@@ -39,12 +39,13 @@ struct Outcome {
   std::uint32_t ProgressCalls = 0;
 };
 
-Outcome RunCodec(const std::uint8_t* data, std::size_t size, int progressEnabled) {
+Outcome RunCodec(const std::uint8_t* data, std::size_t size, int progressEnabled, bool limit = false) {
   Outcome outcome;
   FILE* input = OpenMemoryInput(data, size);
   MemoryOutput output;
   {
     WatchedCodec codec(progressEnabled);
+    codec.LimitToUnpackedSize = limit;
     codec.OutputStream = output.Stream();  // Decode measures the object's own output
     outcome.Result = codec.Decode(input, output.Stream());
     codec.OutputStream = nullptr;  // MemoryOutput closes it
@@ -94,6 +95,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(fast.Consumed == reporting.Consumed);
   FUZZ_CHECK(fast.ProgressCalls == 0);
   FUZZ_CHECK(reporting.ProgressCalls == reporting.Output.size());
+
+  // With LimitToUnpackedSize the output is the plain one cut at the
+  // header's size, with the same result; where the plain decoder stays
+  // within that size, everything is the same.
+  const Outcome limitedFast = RunCodec(data, size, 0, true);
+  const Outcome limitedReporting = RunCodec(data, size, 1, true);
+  for (const Outcome* limited : {&limitedFast, &limitedReporting}) {
+    FUZZ_CHECK(limited->Result == plain.Result);
+    const std::size_t kept = plain.Output.size() < plain.UnpackedSize ? plain.Output.size() : plain.UnpackedSize;
+    FUZZ_CHECK(limited->Output == Bytes(plain.Output.begin(), plain.Output.begin() + kept));
+    if (plain.Output.size() <= plain.UnpackedSize) FUZZ_CHECK(limited->Position == plain.Position);
+    FUZZ_CHECK(limited->Position <= plain.Position);
+  }
+  FUZZ_CHECK(limitedFast.Position == limitedReporting.Position);
+  FUZZ_CHECK(limitedFast.Consumed == limitedReporting.Consumed);
+  FUZZ_CHECK(limitedReporting.ProgressCalls == limitedReporting.Output.size());
 
   // What the member's header allows, whatever follows it.
   bool magic = Field(data, size, 0) == MEMBER_MAGIC;

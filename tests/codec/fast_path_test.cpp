@@ -21,15 +21,24 @@ struct Decoded {
   }
 };
 
-Decoded DecodeWithCodec(const ScratchDir& dir, const std::string& in, int progress) {
+// ownStream: the output is the codec's OutputStream, which the fast path
+// writes past; otherwise a stream of the caller's, written through.
+Decoded DecodeWithCodec(const ScratchDir& dir, const std::string& in, int progress, bool ownStream = true) {
   std::string out = dir.File("codec.out");
   Decoded d;
   {
     TLZSS codec(progress);
     codec.OpenInput(in.c_str(), -1);
-    codec.OpenOutput(out.c_str(), -1);
-    d.Result = codec.Decode(codec.InputStream, codec.OutputStream);
+    FILE* output = nullptr;
+    if (ownStream) {
+      codec.OpenOutput(out.c_str(), -1);
+      output = codec.OutputStream;
+    } else {
+      output = std::fopen(out.c_str(), "wb+");
+    }
+    d.Result = codec.Decode(codec.InputStream, output);
     d.InputPosition = std::ftell(codec.InputStream);
+    if (!ownStream) std::fclose(output);
   }
   d.Output = ReadWholeFile(out);
   return d;
@@ -55,10 +64,12 @@ void ExpectSameDecoding(const ScratchDir& dir, const Bytes& stream, const std::s
   Decoded plain = DecodePlainly(dir, in);
   Decoded fast = DecodeWithCodec(dir, in, 0);
   Decoded reporting = DecodeWithCodec(dir, in, 1);
+  Decoded throughStream = DecodeWithCodec(dir, in, 0, false);
   ASSERT_TRUE(fast == plain) << what << ": fast path differs (result " << fast.Result << " vs " << plain.Result
                              << ", " << fast.Output.size() << " vs " << plain.Output.size() << " bytes, input at "
                              << fast.InputPosition << " vs " << plain.InputPosition << ")";
   ASSERT_TRUE(reporting == plain) << what << ": reporting path differs";
+  ASSERT_TRUE(throughStream == plain) << what << ": fast path through a stream of the caller's differs";
 }
 
 Bytes Member(const Bytes& tokens, std::uint32_t unpacked, std::uint32_t packed) {
@@ -135,6 +146,22 @@ TEST(FastPath, LongMembersCrossEveryBlockBoundary) {
   for (std::size_t i = 0; i < data.size(); i += 97) data[i] = 'q';
   data.insert(data.end(), 200000, 'z');
   ExpectSameDecoding(dir, EncodeBytes(dir, data), "long member");
+}
+
+// The fast path writes its blocks past the stream's buffer; a write that
+// fails still shows on the stream, where setuppack looks for it.
+TEST(FastPath, WriteErrorsShowOnTheStream) {
+#ifdef __linux__
+  ScratchDir dir;
+  WriteWholeFile(dir.File("member"), EncodeBytes(dir, RandomBytes(300000, 8)));
+  TLZSS codec(0);
+  ASSERT_TRUE(codec.OpenInput(dir.File("member").c_str(), -1));
+  if (!codec.OpenOutput("/dev/full", -1)) GTEST_SKIP() << "no /dev/full here";
+  EXPECT_EQ(codec.Decode(codec.InputStream, codec.OutputStream), 0);
+  EXPECT_NE(std::ferror(codec.OutputStream), 0);
+#else
+  GTEST_SKIP() << "needs /dev/full";
+#endif
 }
 
 Bytes PlainTokens(const ScratchDir& dir, const Bytes& data) {

@@ -87,4 +87,28 @@ TEST(MemberStream, ProgressOncePerByteOnlyWhenEnabled) {
   }
 }
 
+// Turns the reports off from inside the first one.
+class OneReportCodec : public TLZSS {
+ public:
+  OneReportCodec() : TLZSS(1) {}
+  void Progress(std::uint32_t, std::uint32_t) override {
+    ++calls;
+    ProgressEnabled = 0;
+  }
+  int calls = 0;
+};
+
+TEST(MemberStream, ProgressEnabledIsLookedAtForEveryByte) {
+  ScratchDir dir;
+  WriteWholeFile(dir.File("member"), MakeMember(Bytes{0x03, 0x61, 0x62, 0xEE, 0xF4}, 9));
+  OneReportCodec codec;
+  ASSERT_TRUE(codec.OpenInput(dir.File("member").c_str(), -1));
+  ASSERT_TRUE(codec.OpenOutput(dir.File("out").c_str(), -1));
+  EXPECT_EQ(codec.Decode(codec.InputStream, codec.OutputStream), 1);
+  EXPECT_EQ(codec.calls, 1);
+  EXPECT_EQ(codec.ProgressCount, 1u);
+  codec.OpenOutput(nullptr, -1);
+  EXPECT_EQ(ReadWholeFile(dir.File("out")), BytesOf("ababababa"));
+}
+
 }  // namespace
