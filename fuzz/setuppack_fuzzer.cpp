@@ -7,35 +7,19 @@
 // the preloader model must then decode every entry, and `extract` must
 // write exactly those members with exactly those bytes.
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli.h"
 #include "fuzz_check.h"
 #include "fuzz_files.h"
 #include "preloader_model.h"
+#include "setuppack_runner.h"
 
 namespace {
 
-struct Run {
-  int Code = -1;
-  std::string Out;
-  std::string Err;
-};
-
-Run Setuppack(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  Run run;
-  run.Code = RunSetuppack(args, Console{out, err, false, false});
-  run.Out = out.str();
-  run.Err = err.str();
-  return run;
-}
-
 // A failure is a clear message, never a silent exit 1; a success with -q
 // (or a listing) prints nothing on stderr.
-void CheckOutcome(const Run& run) {
+void CheckOutcome(const RunResult& run) {
   FUZZ_CHECK(run.Code == 0 || run.Code == 1);
   if (run.Code == 1) FUZZ_CHECK(run.Err.compare(0, 11, "setuppack: ") == 0);
   if (run.Code == 0) FUZZ_CHECK(run.Err.empty());
@@ -50,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   EmptyDirectory(target);
   WriteHostFile(container, data, size);
 
-  Run tested = Setuppack({"test", "-q", container});
-  Run listed = Setuppack({"list", "--json", container});
-  Run extracted = Setuppack({"extract", "-q", "-C", target, container});
-  for (const Run* run : {&tested, &listed, &extracted}) CheckOutcome(*run);
+  RunResult tested = Setuppack({"test", "-q", container});
+  RunResult listed = Setuppack({"list", "--json", container});
+  RunResult extracted = Setuppack({"extract", "-q", "-C", target, container});
+  for (const RunResult* run : {&tested, &listed, &extracted}) CheckOutcome(*run);
 
   // Extraction stays inside its directory and leaves no temporary file.
   for (const std::string& path : TreeBelow(root)) {
