@@ -32,6 +32,22 @@ void SetNumberedName(char* out, TString prefix, std::uint32_t number, const char
   std::memcpy(out, prefix.c_str(), prefix.size() + 1);
 }
 
+// Creates the file `name` empty, and only if nothing of that name exists: a
+// file or link that someone put there is never opened. False when the name
+// exists, also when it appeared after FileExists looked. A creation that
+// fails for another reason is not looked at: the name counts as made.
+bool CreateProbeFile(const char* name) {
+  if (FileExists(name)) return false;
+  HANDLE file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return true;
+  }
+  DWORD error = GetLastError();
+  return error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS;
+}
+
 }  // namespace
 
 void LoadModulePath() {
@@ -98,13 +114,7 @@ void MakeTempFileName(char* out, const char* prefix) {
   if (FileExists(FALLBACK_DIR)) {
     for (unsigned i = 0; i < FALLBACK_NAMES; ++i) {
       SetNumberedName(out, TString(FALLBACK_DIR) + "QTX", i, ".tmp");
-      if (!FileExists(out)) {
-        HANDLE file = CreateFileA(out, GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        return;
-      }
+      if (CreateProbeFile(out)) return;
     }
   }
 
