@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "user_sid.h"
+
 namespace {
 
 constexpr UINT INSTALLER_DONE = 666;
@@ -99,23 +101,6 @@ std::string DaclText(const std::string& path) {
   return dacl;
 }
 
-std::string OwnUserSid() {
-  HANDLE token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "";
-  union {
-    TOKEN_USER user;
-    BYTE bytes[256];
-  } info;
-  DWORD needed = 0;
-  BOOL read = GetTokenInformation(token, TokenUser, &info, sizeof info, &needed);
-  CloseHandle(token);
-  char* text = nullptr;
-  if (!read || !ConvertSidToStringSidA(info.user.User.Sid, &text)) return "";
-  std::string sid = text;
-  LocalFree(text);
-  return sid;
-}
-
 void DescribeWindow(FILE* report, HWND window) {
   char text[512] = "";
   GetClassNameA(window, text, sizeof text);
@@ -165,7 +150,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   for (const Entry& e : FilesIn(dir))
     std::fprintf(report, "file=%s|%llu|%s\n", e.Name.c_str(), e.Size, e.Time.c_str());
   std::fprintf(report, "dir.dacl=%s\n", DaclText(dir.substr(0, dir.size() - 1)).c_str());
-  std::fprintf(report, "user.sid=%s\n", OwnUserSid().c_str());
+  std::fprintf(report, "user.sid=%s\n", CurrentUserSid().c_str());
   DescribeWindow(report, window);
 
   if (mode == "empty-dir") {

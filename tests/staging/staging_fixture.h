@@ -51,6 +51,8 @@ struct DaclView {
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "user_sid.h"
+
 class StagingTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -135,22 +137,7 @@ class StagingTest : public ::testing::Test {
     LocalFree(descriptor);
     return view;
   }
-  static std::string UserSid() {
-    HANDLE token;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    union {
-      TOKEN_USER user;
-      BYTE bytes[256];
-    } info;
-    DWORD needed = 0;
-    GetTokenInformation(token, TokenUser, &info, sizeof info, &needed);
-    CloseHandle(token);
-    char* text = nullptr;
-    ConvertSidToStringSidA(info.user.User.Sid, &text);
-    std::string sid = text ? text : "";
-    LocalFree(text);
-    return sid;
-  }
+  static std::string UserSid() { return CurrentUserSid(); }
 
   ScratchDir scratch_;
 
