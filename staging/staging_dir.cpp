@@ -19,7 +19,8 @@ bool IsPlainDirectory(DWORD attributes) {
 }
 
 // The object behind the handle itself: FILE_FLAG_OPEN_REPARSE_POINT opens a
-// link as the link, not as what it points to.
+// link as the link, not as what it points to. (Wine opens what it points
+// to; the path's attributes, which IsOwnStagingDir reads too, show the link.)
 bool HeldIsPlainDirectory() {
   BY_HANDLE_FILE_INFORMATION information;
   return GetFileInformationByHandle(Held, &information) && IsPlainDirectory(information.dwFileAttributes);
