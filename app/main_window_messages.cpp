@@ -1,6 +1,7 @@
 #include "app_state.h"
 #include "main_window.h"
 #include "paths.h"
+#include "staging_dir.h"
 
 namespace {
 constexpr LONG SIZING_AND_BOX_STYLES = WS_MAXIMIZEBOX | WS_MINIMIZEBOX | WS_THICKFRAME;
@@ -44,11 +45,9 @@ void MainWindow::TurnIntoWaitingWindow() {
   FirstPaintDone = 1;
 }
 
+// Any program of the user may post the installer's message; the clean-up
+// deletes only inside the directory this run created.
 void MainWindow::CleanUp() {
-  DeleteFileA(InstallerPath.c_str());
-  // Only an empty directory goes: whatever the installer left there stays.
-  TString directory = InstallerPath;
-  directory.Truncate(AfterLastSeparator(directory.c_str(), 0));
-  RemoveDirectoryA(directory.c_str());
+  CleanUpStaging(InstallerPath.c_str());
   PostMessageA(hwnd, WM_CLOSE, 0, 0);
 }

@@ -10,16 +10,17 @@
 #include "lzss.h"
 #include "member_name.h"
 #include "paths.h"
+#include "staging_dir.h"
 
 namespace {
 
 const char ARCHIVE_NAME[] = "SETUP.TMP";
-const char INSTALLER_NAME[] = "INSTALL.EXE";
 const char DECODE_ERROR_TEXT[] = "Fehler beim Decodieren!";
 
-// The one message the user sees: a member that could not be written.
-void ReportFailedMember(const TString& outputPath) {
-  MessageBoxExA(nullptr, DECODE_ERROR_TEXT, outputPath.c_str(), MB_OK, 0);
+// The one message the user sees: a member that could not be written, or a
+// staging directory that could not be had; the caption names the path.
+void ReportDecodeError(const TString& path) {
+  MessageBoxExA(nullptr, DECODE_ERROR_TEXT, path.c_str(), MB_OK, 0);
 }
 
 // Joins `directory` and `name` into a PATH_BUFFER_SIZE buffer; false when
@@ -56,8 +57,19 @@ bool ExtractArchive(HWND window) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
   TString stagingRoot = FindStagingRoot();
-  InstallerPath = stagingRoot + StagingDirName + INSTALLER_NAME;
-  MakePath(InstallerPath.c_str());
+  TString stagingDir = stagingRoot + StagingDirName;
+  InstallerPath = stagingDir + INSTALLER_NAME;
+  // Members, Install.ini and the installer go only into the directory that
+  // ChooseStagingDir created and holds; no directory is made here. When this
+  // path is not that directory (every number was taken, the directory could
+  // not be made private, or the temporary location changed since), the user
+  // gets the decode-error box with the path as its caption, before and
+  // instead of the look for SETUP.TMP: nothing is read, written or started,
+  // and the window waits until it is closed.
+  if (!IsOwnStagingDir(stagingDir.c_str())) {
+    ReportDecodeError(stagingDir);
+    return false;
+  }
 
   char moduleDirectory[PATH_BUFFER_SIZE];
   char archivePath[PATH_BUFFER_SIZE];
@@ -89,12 +101,12 @@ bool ExtractArchive(HWND window) {
     // opened for them.
     if (CheckMemberName(name.c_str()) != MemberNameFault::None ||
         outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
-      ReportFailedMember(outputPath);
+      ReportDecodeError(outputPath);
       break;
     }
     codec.OpenOutput(outputPath.c_str(), -1);
     if (!codec.Decode(codec.InputStream, codec.OutputStream)) {
-      ReportFailedMember(outputPath);
+      ReportDecodeError(outputPath);
       break;
     }
   }

@@ -6,6 +6,10 @@
 #include "tstring.h"
 #include "win32.h"
 
+// Writes the members of SETUP.TMP into the staging directory, then Install.ini,
+// and starts the installer. False, with nothing read, written or started,
+// when the staging directory is not the one this run created (after the
+// decode-error box) or SETUP.TMP cannot be opened (quietly).
 bool ExtractArchive(HWND window);
 
 // The name field of a container entry: a 16-bit length, then the bytes.

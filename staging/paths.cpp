@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include "private_security.h"
+#include "staging_dir.h"
+
 // Defined here, in this order, so that they are constructed before WinMain
 // in this order and destroyed after it in the reverse order.
 TString StagingDirName = "_Orvane3d\\";
@@ -30,6 +33,30 @@ void SetNumberedName(char* out, TString prefix, std::uint32_t number, const char
   prefix.AppendDecimal(number);
   prefix += suffix;
   std::memcpy(out, prefix.c_str(), prefix.size() + 1);
+}
+
+// Creates the file `name` empty, and only if nothing of that name exists: a
+// file or link that someone put there is never opened. False when the name
+// exists, also when it appeared after FileExists looked. A creation that
+// fails for another reason is not looked at: the name counts as made.
+bool CreateProbeFile(const char* name) {
+  if (FileExists(name)) return false;
+  HANDLE file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return true;
+  }
+  DWORD error = GetLastError();
+  return error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS;
+}
+
+// StagingBaseName, the number and a backslash.
+TString StagingName(std::uint32_t number) {
+  TString name = StagingBaseName;
+  name.AppendDecimal(number);
+  name += "\\";
+  return name;
 }
 
 }  // namespace
@@ -98,13 +125,7 @@ void MakeTempFileName(char* out, const char* prefix) {
   if (FileExists(FALLBACK_DIR)) {
     for (unsigned i = 0; i < FALLBACK_NAMES; ++i) {
       SetNumberedName(out, TString(FALLBACK_DIR) + "QTX", i, ".tmp");
-      if (!FileExists(out)) {
-        HANDLE file = CreateFileA(out, GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        return;
-      }
+      if (CreateProbeFile(out)) return;
     }
   }
 
@@ -147,16 +168,31 @@ TString FindStagingRoot() {
   return root;
 }
 
+// A number counts as free only when its directory can be created now, by
+// this run: a name that exists in any form (file, directory, link) is passed
+// over, and so is one that someone makes between a look and the creation.
+// When no number up to 32,000 can be created, the name stays that of 32,000
+// and no directory is this run's: ExtractArchive then writes and starts
+// nothing. The same holds when the private descriptor cannot be built (a
+// staging directory that others could use is never made), and for a
+// directory whose installer path would not fit a path buffer (nothing could
+// be staged in it).
 void ChooseStagingDir() {
+  ReleaseStagingDir();  // a directory of an earlier choice is let go
   TString root = FindStagingRoot();
-  TString name;
-  for (std::uint32_t i = 1; i <= STAGING_NUMBERS; ++i) {
-    TString candidate = root + StagingBaseName;
-    candidate.AppendDecimal(i);
-    name = StagingBaseName;
-    name.AppendDecimal(i);
-    name += "\\";
-    if (!FileExists(candidate.c_str())) break;
+  std::uint32_t number = STAGING_NUMBERS;
+  PrivateSecurity security;
+  if (BuildPrivateSecurity(security)) {
+    for (std::uint32_t i = 1; i <= STAGING_NUMBERS; ++i) {
+      TString candidate = root + StagingBaseName;
+      candidate.AppendDecimal(i);
+      std::size_t installerPathSize = candidate.size() + 1 + sizeof INSTALLER_NAME;  // terminator included
+      bool installerFits = installerPathSize <= static_cast<std::size_t>(PATH_BUFFER_SIZE);
+      if (installerFits && CreateStagingDir(candidate.c_str(), &security.Attributes)) {
+        number = i;
+        break;
+      }
+    }
   }
-  StagingDirName = name;
+  StagingDirName = StagingName(number);
 }

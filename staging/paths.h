@@ -16,6 +16,9 @@ extern TString InstallerPath;    // set by ExtractArchive
 constexpr int PATH_BUFFER_SIZE = 256;       // terminator included
 constexpr int TEMP_PATH_BUFFER_SIZE = 260;  // terminator included
 
+// The installer's name in the staging directory.
+constexpr char INSTALLER_NAME[] = "INSTALL.EXE";
+
 // The last-resort counter of MakeTempFileName: 0 when the program starts,
 // carried over from call to call.
 extern std::uint16_t LastResortCounter;
@@ -36,4 +39,7 @@ char* ModuleDirectory(char* buffer);  // buffer of PATH_BUFFER_SIZE bytes
 void MakeTempFileName(char* out, const char* prefix);
 bool MakePath(const char* path);
 TString FindStagingRoot();
+// Sets StagingDirName to the first number whose directory this run could
+// create, private and held (staging_dir.h); "_Orvane3d32000\" with no
+// directory of this run when none could be.
 void ChooseStagingDir();

@@ -29,9 +29,10 @@ ALLOWED_IMPORTS = {
     "kernel32.dll": {
         "CloseHandle", "CreateDirectoryA", "CreateFileA", "DeleteCriticalSection", "DeleteFileA",
         "DosDateTimeToFileTime", "EnterCriticalSection", "FileTimeToDosDateTime",
-        "FileTimeToLocalFileTime", "FreeLibrary", "GetDriveTypeA", "GetFileAttributesA",
-        "GetFileTime", "GetLastError", "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
-        "GetStartupInfoA", "GetTempFileNameA", "GetTempPathA", "InitializeCriticalSection",
+        "FileTimeToLocalFileTime", "FreeLibrary", "GetCurrentProcess", "GetDriveTypeA",
+        "GetFileAttributesA", "GetFileInformationByHandle", "GetFileTime", "GetLastError",
+        "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA",
+        "GetTempFileNameA", "GetTempPathA", "InitializeCriticalSection",
         "LeaveCriticalSection", "LoadLibraryA", "LocalFileTimeToFileTime", "OpenFile", "ReadFile",
         "RemoveDirectoryA", "SetFileTime", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
         "VirtualProtect", "VirtualQuery", "WinExec", "WriteFile", "WritePrivateProfileStringA",
@@ -44,7 +45,12 @@ ALLOWED_IMPORTS = {
         "ShowWindow", "TranslateMessage", "UpdateWindow",
     },
     "gdi32.dll": {"GetStockObject"},
-    "advapi32.dll": set(),
+    # The staging directory's private security descriptor.
+    "advapi32.dll": {
+        "AddAccessAllowedAceEx", "GetLengthSid", "GetTokenInformation", "InitializeAcl",
+        "InitializeSecurityDescriptor", "OpenProcessToken", "SetSecurityDescriptorControl",
+        "SetSecurityDescriptorDacl",
+    },
     "msvcrt.dll": {
         "__getmainargs", "__initenv", "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit",
         "_filelengthi64", "_fileno", "_get_osfhandle", "_initterm", "_onexit", "abort", "calloc",

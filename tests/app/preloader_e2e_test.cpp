@@ -91,6 +91,31 @@ std::string InstallerPathOf(const PreloaderCase& c, const std::string& staging) 
   return c.Run.TempDir + staging + "INSTALL.EXE";
 }
 
+// The entries of an SDDL DACL ("D:P(A;OICI;FA;;;SY)(...)"), each split at
+// its semicolons: type, flags, rights, object, inherited object, trustee.
+std::vector<std::vector<std::string>> DaclEntries(const std::string& sddl) {
+  std::vector<std::vector<std::string>> entries;
+  for (std::size_t open = sddl.find('('); open != std::string::npos; open = sddl.find('(', open + 1)) {
+    std::string entry = sddl.substr(open + 1, sddl.find(')', open) - open - 1);
+    std::vector<std::string> fields;
+    for (std::size_t at = 0;; at = entry.find(';', at) + 1) {
+      fields.push_back(entry.substr(at, entry.find(';', at) - at));
+      if (entry.find(';', at) == std::string::npos) break;
+    }
+    entries.push_back(fields);
+  }
+  return entries;
+}
+
+// A box of the preloader's own: no owner, the decode-error text, OK only.
+void ExpectDecodeErrorBox(const Report& box, const std::string& caption) {
+  ASSERT_EQ(box.Get("found"), "1") << "no message box";
+  EXPECT_EQ(box.Get("window.title"), caption);
+  EXPECT_EQ(box.Get("window.owner"), "0");
+  EXPECT_EQ(box.All("box.text"), std::vector<std::string>{"Fehler beim Decodieren!"});
+  EXPECT_EQ(box.All("box.button"), std::vector<std::string>{"OK|1"});
+}
+
 }  // namespace
 
 class FullProtocol : public ::testing::TestWithParam<const char*> {};
@@ -188,11 +213,7 @@ TEST(Preloader, WithoutArchiveWaitsUntilClosedAndKeepsTheEmptyDirectory) {
 
 TEST(Preloader, AFailingMemberIsReportedAndEndsExtraction) {
   const PreloaderCase& c = Ended("failing-member");
-  const Report& box = c.Run.Box;
-  ASSERT_EQ(box.Get("found"), "1") << "no message box";
-  EXPECT_EQ(box.Get("window.title"), c.Run.TempDir + "_Orvane3d1\\BAD.BIN");
-  EXPECT_EQ(box.All("box.text"), std::vector<std::string>{"Fehler beim Decodieren!"});
-  EXPECT_EQ(box.All("box.button"), std::vector<std::string>{"OK|1"});
+  ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + "_Orvane3d1\\BAD.BIN");
 
   // While the box is open nothing has been started and LATER.BIN is not read.
   EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
@@ -227,4 +248,87 @@ TEST(Preloader, AMemberNameWithDotDotIsRefused) {
                    {"_Orvane3d1\\STANDIN.CFG", static_cast<long long>(c.Members.at("STANDIN.CFG").size())}};
   EXPECT_EQ(WithoutIni(c.Run.TempTree, "_Orvane3d1\\"), expected);
   EXPECT_EQ(GetFileAttributesA((c.Dir->Path() + "ESCAPED.BIN").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Mended: a member named like a device is refused like one with "..".
+TEST(Preloader, AnEmptyMemberNamedNulGetsTheBox) {
+  const PreloaderCase& c = Ended("device-name");
+  ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + "_Orvane3d1\\NUL");
+  ASSERT_TRUE(c.Run.Installer.Exists());
+  Tree expected = {{"_Orvane3d1\\", -1},
+                   {"_Orvane3d1\\STANDIN.CFG", static_cast<long long>(c.Members.at("STANDIN.CFG").size())}};
+  EXPECT_EQ(WithoutIni(c.Run.TempTree, "_Orvane3d1\\"), expected);
+}
+
+// Mended: the staging directory is private. Wine keeps no more of a DACL
+// than the Unix permissions say (the user's entry and SYSTEM's, no
+// protection flag), but it shows whether anyone else may read: before,
+// Everyone could.
+TEST(Preloader, TheStagingDirectoryGivesNothingToOtherUsers) {
+  const Report& seen = Ended("protocol").Run.Installer;
+  ASSERT_TRUE(seen.Exists());
+  std::string dacl = seen.Get("dir.dacl"), user = seen.Get("user.sid");
+  ASSERT_EQ(dacl.rfind("D:", 0), 0u) << dacl;
+  ASSERT_FALSE(user.empty());
+  bool userFound = false;
+  for (const std::vector<std::string>& entry : DaclEntries(dacl)) {
+    ASSERT_EQ(entry.size(), 6u) << dacl;
+    const std::string& trustee = entry[5];
+    EXPECT_TRUE(trustee == user || trustee == "SY" || trustee == "BA") << dacl;
+    for (const char* others : {"WD", "BU", "AU", "IU", "S-1-1-0", "S-1-5-32-545", "S-1-5-11", "S-1-5-4"})
+      EXPECT_NE(trustee, others) << dacl;
+    userFound = userFound || (trustee == user && entry[0] == "A" && entry[2] == "FA");
+  }
+  EXPECT_TRUE(userFound) << dacl;
+}
+
+// Mended: directories and files that others made at staging names are
+// passed over and left exactly as they were; their installer never runs.
+TEST(Preloader, StagingNamesTakenBeforehandAreSkippedAndUntouched) {
+  const PreloaderCase& c = Ended("taken-before");
+  ASSERT_TRUE(c.Run.Installer.Exists()) << "the installer did not run";
+  EXPECT_EQ(c.Run.Installer.Get("command_line").rfind(InstallerPathOf(c, "_Orvane3d3\\") + " ", 0), 0u)
+      << c.Run.Installer.Get("command_line");
+  ExpectMembersHandedOver(c);
+  ExpectCleanUpDelayedFrom(c, c.Run.Installer.Number("posted"));
+
+  Tree expected = {{"_Orvane3d3\\", -1}};
+  for (const auto& m : c.Members)
+    if (m.first != "INSTALL.EXE") expected["_Orvane3d3\\" + m.first] = static_cast<long long>(m.second.size());
+  for (const auto& theirs : c.Setup.PresetTemp) {
+    bool directory = theirs.first.back() == '\\';
+    expected[theirs.first] = directory ? -1 : static_cast<long long>(theirs.second.size());
+    if (!directory) {
+      EXPECT_EQ(ReadWholeFile(c.Run.TempDir + theirs.first), theirs.second) << theirs.first;
+    }
+  }
+  EXPECT_EQ(WithoutIni(c.Run.TempTree, "_Orvane3d3\\"), expected);
+  EXPECT_FALSE(Report::Read(c.Dir->Path() + "their-report.txt").Exists());
+}
+
+// Mended: with every name taken, the last by someone else's directory with
+// their installer, nothing is written there and nothing started; the box
+// tells the user, and the window then waits until it is closed.
+TEST(Preloader, AllStagingNamesTakenGetTheBoxAndNothingIsWrittenOrStarted) {
+  const PreloaderCase& c = Ended("all-taken");
+  std::string theirs = "_Orvane3d32000\\";
+  ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + theirs);
+  EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
+  EXPECT_EQ(c.Run.Window.Get("window.title"), WAITING_TITLE);
+  EXPECT_TRUE(c.Run.StillRunningWhenIdle);
+
+  // 31,999 empty files and their directory, as they were made.
+  EXPECT_EQ(c.Run.TempTree.size(), 32002u);
+  EXPECT_EQ(c.Run.TempTree.count("_Orvane3d31999"), 1u);
+  Tree theirDirectory;
+  for (const auto& entry : c.Run.TempTree)
+    if (entry.first.rfind(theirs, 0) == 0) theirDirectory.insert(entry);
+  Bytes installer = ReadWholeFile(StandinExePath());
+  EXPECT_EQ(theirDirectory, (Tree{{theirs, -1},
+                                  {theirs + "INSTALL.EXE", static_cast<long long>(installer.size())},
+                                  {theirs + "STANDIN.CFG", theirDirectory[theirs + "STANDIN.CFG"]}}));
+  EXPECT_EQ(ReadWholeFile(c.Run.TempDir + theirs + "INSTALL.EXE"), installer);
+  EXPECT_EQ(c.Run.InstallerGoneTime, 0u);
+  EXPECT_FALSE(Report::Read(AllTakenDir() + "their-report.txt").Exists());
+  EXPECT_FALSE(c.Run.Installer.Exists());
 }

@@ -172,6 +172,7 @@ void CollectEnd(HANDLE process, const std::string& installerPath, PreloaderRun& 
 std::string SetupExePath() { return WindowsPath(SETUP_EXE); }
 std::string SignedSetupExePath() { return WindowsPath(SIGNED_SETUP_EXE); }
 std::string StandinExePath() { return WindowsPath(STANDIN_INSTALLER_EXE); }
+std::string AllTakenDir() { return WindowsPath(ALL_TAKEN_DIR) + "\\"; }
 
 std::uint64_t FileTimeToNumber(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -187,11 +188,20 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   PreloaderRun run;
   StepLog log(run.Steps);
   run.MediumDir = caseDir + "medium\\";
-  run.TempDir = caseDir + "temp\\";
+  run.TempDir = scenario.TempDir.empty() ? caseDir + "temp\\" : scenario.TempDir;
   run.ReportPath = caseDir + "installer-report.txt";
+  if (!scenario.TempDir.empty() && GetFileAttributesA(run.TempDir.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    log.Add("the temporary location " + run.TempDir + " was not made beforehand: SETUP.EXE not started");
+    return run;
+  }
   CreateDirectoryA(run.MediumDir.c_str(), nullptr);
   CreateDirectoryA(run.TempDir.c_str(), nullptr);
-  for (const std::string& name : scenario.PresetTempFiles) WriteWholeFile(run.TempDir + name, BytesOf(name));
+  for (const auto& preset : scenario.PresetTemp) {
+    if (preset.first.back() == '\\')
+      CreateDirectoryA((run.TempDir + preset.first).c_str(), nullptr);
+    else
+      WriteWholeFile(run.TempDir + preset.first, preset.second);
+  }
 
   std::string setup = run.MediumDir + "SETUP.EXE";
   if (!CopyFileA((scenario.Program.empty() ? SetupExePath() : scenario.Program).c_str(), setup.c_str(), FALSE))
@@ -205,28 +215,25 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   if (!preloader.Process) return run;
   log.Add("SETUP.EXE started, process " + std::to_string(preloader.Pid));
 
-  switch (scenario.Drive) {
-    case Driving::WaitForExit:
-      run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS, log);
-      break;
-    case Driving::AnswerBox:
-      run.Box = Drive(caseDir, preloader.Pid, "read-box", DRIVER_TIMEOUT_MS, log);
-      run.InstallerRanBeforeBoxAnswered = GetFileAttributesA(run.ReportPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-      run.TempTreeWhileBox = ListTree(run.TempDir);
-      Drive(caseDir, preloader.Pid, "answer-box", DRIVER_TIMEOUT_MS, log);
-      break;
-    case Driving::CloseWhenIdle: {
-      run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS, log);
-      // Idle means waiting in the message loop: the extraction and the
-      // hand-off, which run before it, are over.
-      DWORD idle = WaitForInputIdle(preloader.Process, DRIVER_TIMEOUT_MS);
-      log.Add(idle == 0 ? "SETUP.EXE waits for input" : "SETUP.EXE never became idle: " + std::to_string(idle));
-      run.StillRunningWhenIdle = WaitForSingleObject(preloader.Process, scenario.IdleMs) == WAIT_TIMEOUT;
-      log.Add(run.StillRunningWhenIdle ? "SETUP.EXE still runs after the idle wait" : "SETUP.EXE ended by itself");
-      run.TempTreeWhileIdle = ListTree(run.TempDir);
-      Drive(caseDir, preloader.Pid, "sysclose", DRIVER_TIMEOUT_MS, log);
-      break;
-    }
+  Driving drive = scenario.Drive;
+  bool box = drive == Driving::AnswerBox || drive == Driving::AnswerBoxThenCloseWhenIdle;
+  bool close = drive == Driving::CloseWhenIdle || drive == Driving::AnswerBoxThenCloseWhenIdle;
+  if (box) {
+    run.Box = Drive(caseDir, preloader.Pid, "read-box", DRIVER_TIMEOUT_MS, log);
+    run.InstallerRanBeforeBoxAnswered = GetFileAttributesA(run.ReportPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    run.TempTreeWhileBox = ListTree(run.TempDir);
+    Drive(caseDir, preloader.Pid, "answer-box", DRIVER_TIMEOUT_MS, log);
+  }
+  if (!box || close) run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS, log);
+  if (close) {
+    // Idle means waiting in the message loop: the extraction and the
+    // hand-off, which run before it, are over.
+    DWORD idle = WaitForInputIdle(preloader.Process, DRIVER_TIMEOUT_MS);
+    log.Add(idle == 0 ? "SETUP.EXE waits for input" : "SETUP.EXE never became idle: " + std::to_string(idle));
+    run.StillRunningWhenIdle = WaitForSingleObject(preloader.Process, scenario.IdleMs) == WAIT_TIMEOUT;
+    log.Add(run.StillRunningWhenIdle ? "SETUP.EXE still runs after the idle wait" : "SETUP.EXE ended by itself");
+    run.TempTreeWhileIdle = ListTree(run.TempDir);
+    Drive(caseDir, preloader.Pid, "sysclose", DRIVER_TIMEOUT_MS, log);
   }
   CollectEnd(preloader.Process, run.TempDir + scenario.StagingName + "INSTALL.EXE", run, log);
   CloseHandle(preloader.Process);

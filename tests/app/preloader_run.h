@@ -14,9 +14,10 @@
 #include "report.h"
 
 enum class Driving {
-  WaitForExit,    // the installer's message ends the run
-  AnswerBox,      // a message box has to be answered first
-  CloseWhenIdle,  // nothing comes back; the window is closed from its system menu
+  WaitForExit,                 // the installer's message ends the run
+  AnswerBox,                   // a message box has to be answered first
+  CloseWhenIdle,               // nothing comes back; the window is closed from its system menu
+  AnswerBoxThenCloseWhenIdle,  // the box first, then nothing comes back
 };
 
 struct Scenario {
@@ -24,7 +25,13 @@ struct Scenario {
   bool WithArchive = true;
   Bytes Archive;
   std::string Arguments;                     // behind the program's name
-  std::vector<std::string> PresetTempFiles;  // plain files in the temporary location
+  // What others put in the temporary location beforehand: relative paths,
+  // a directory's with its trailing backslash, and the files' bytes.
+  std::map<std::string, Bytes> PresetTemp;
+  // A temporary location made before the run (a Windows path with its
+  // trailing backslash; without it the run does not start); the run's own
+  // fresh one when empty.
+  std::string TempDir;
   Driving Drive = Driving::WaitForExit;
   DWORD IdleMs = 4000;  // how long an unanswered window is watched
   std::string StagingName = "_Orvane3d1\\";
@@ -60,6 +67,11 @@ struct PreloaderRun {
 std::string SetupExePath();
 std::string SignedSetupExePath();  // made by sign_setup_exe.sh before the runs
 std::string StandinExePath();
+// Made by make_all_taken.py before the runs (Windows path, with trailing
+// backslash): temp\ holds _Orvane3d1 to _Orvane3d31999 as empty files and
+// _Orvane3d32000\ with someone else's INSTALL.EXE (a stand-in installer)
+// and its STANDIN.CFG, which would have it write their-report.txt here.
+std::string AllTakenDir();
 
 // Runs the scenario in caseDir (with trailing backslash). Safe to call from
 // several threads at once.

@@ -61,8 +61,24 @@ class CaseBuilder {
     c_.Setup.Program = setupExe;
     return *this;
   }
+  // A plain file named and filled with `name`.
   CaseBuilder& PresetTempFile(const std::string& name) {
-    c_.Setup.PresetTempFiles.push_back(name);
+    c_.Setup.PresetTemp[name] = BytesOf(name);
+    return *this;
+  }
+  // Someone else's staging directory, with their installer (it would write
+  // <case>/their-report.txt if anything started it) and a file of theirs.
+  CaseBuilder& PresetTheirStaging(const std::string& name) {
+    std::map<std::string, Bytes>& temp = c_.Setup.PresetTemp;
+    temp[name + "\\"] = {};
+    temp[name + "\\INSTALL.EXE"] = ReadWholeFile(StandinExePath());
+    std::string report = c_.Dir->Path() + "their-report.txt";
+    temp[name + "\\STANDIN.CFG"] = BytesOf("[standin]\r\nmode=once\r\nreport=" + report + "\r\n");
+    temp[name + "\\THEIRS.DAT"] = RandomBytes(3000, 9);
+    return *this;
+  }
+  CaseBuilder& TempDir(const std::string& dir) {
+    c_.Setup.TempDir = dir;
     return *this;
   }
   void Add() {
@@ -124,6 +140,27 @@ void BuildCases() {
       .Member("..\\ESCAPED.BIN", RandomBytes(100, 1), TIME_DATA)
       .Member("AFTER.BIN", RandomBytes(100, 2), TIME_DATA)
       .Add();
+
+  CaseBuilder("device-name", Driving::AnswerBox)
+      .Installer("once")
+      .Raw("NUL", MakeMember(Bytes{}, 0))
+      .Member("AFTER.BIN", RandomBytes(100, 2), TIME_DATA)
+      .Add();
+
+  CaseBuilder("taken-before", Driving::WaitForExit)
+      .Installer("once")
+      .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
+      .PresetTheirStaging("_Orvane3d1")
+      .PresetTempFile("_Orvane3d2")
+      .Staging("_Orvane3d3\\")
+      .Add();
+
+  CaseBuilder("all-taken", Driving::AnswerBoxThenCloseWhenIdle)
+      .Installer("once")
+      .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
+      .TempDir(AllTakenDir() + "temp\\")
+      .Staging("_Orvane3d32000\\")
+      .Add();
 }
 
 const char* DrivingText(Driving drive) {
@@ -131,6 +168,8 @@ const char* DrivingText(Driving drive) {
     case Driving::WaitForExit: return "find the waiting window, wait for the end";
     case Driving::AnswerBox: return "read the message box, answer it, wait for the end";
     case Driving::CloseWhenIdle: return "find the waiting window, wait until idle, close it from its system menu";
+    case Driving::AnswerBoxThenCloseWhenIdle:
+      return "read the message box, answer it, find the waiting window, wait until idle, close it";
   }
   return "";
 }
@@ -140,11 +179,17 @@ void PrintReport(const char* who, const Report& report) {
   for (const std::string& line : report.Lines()) std::printf("    %s\n", line.c_str());
 }
 
+// A tree of thousands of names is shown by its count and its last few.
 void PrintTree(const char* when, const Tree& tree) {
+  constexpr std::size_t MOST = 40;
   std::printf("  the temporary directory %s:%s\n", when, tree.empty() ? " empty" : "");
-  for (const auto& entry : tree)
+  std::size_t skip = tree.size() > MOST ? tree.size() - MOST : 0;
+  if (skip) std::printf("    (%zu entries, the last %zu of them:)\n", tree.size(), MOST);
+  for (const auto& entry : tree) {
+    if (skip && skip--) continue;
     std::printf("    %s%s\n", entry.first.c_str(),
                 entry.second < 0 ? "" : (" (" + std::to_string(entry.second) + " bytes)").c_str());
+  }
 }
 
 // Everything one run recorded, for the log of a test that failed on it.
@@ -156,13 +201,14 @@ void PrintCase(const std::string& name, const PreloaderCase& c) {
   for (const std::string& step : c.Run.Steps) std::printf("    %s\n", step.c_str());
   std::printf("  SETUP.EXE: %s\n", c.Run.Ended ? ("ended with exit code " + std::to_string(c.Run.ExitCode)).c_str()
                                                   : "did not end");
-  if (c.Setup.Drive == Driving::AnswerBox) {
+  bool box = c.Setup.Drive == Driving::AnswerBox || c.Setup.Drive == Driving::AnswerBoxThenCloseWhenIdle;
+  bool idle = c.Setup.Drive == Driving::CloseWhenIdle || c.Setup.Drive == Driving::AnswerBoxThenCloseWhenIdle;
+  if (box) {
     PrintReport("the window driver on the message box", c.Run.Box);
     PrintTree("while the box was open", c.Run.TempTreeWhileBox);
-  } else {
-    PrintReport("the window driver on the waiting window", c.Run.Window);
   }
-  if (c.Setup.Drive == Driving::CloseWhenIdle) PrintTree("while idle", c.Run.TempTreeWhileIdle);
+  if (c.Setup.Drive != Driving::AnswerBox) PrintReport("the window driver on the waiting window", c.Run.Window);
+  if (idle) PrintTree("while idle", c.Run.TempTreeWhileIdle);
   PrintReport("the stand-in installer", c.Run.Installer);
   PrintTree("after the end", c.Run.TempTree);
   std::fflush(stdout);

@@ -4,10 +4,13 @@
 //   mode=once | twice | silent | empty-dir
 //   report=<file for what it saw>
 // It records its command line, Install.ini as the profile reader sees it,
-// the files beside it and the preloader's window, then answers with 666 as
+// the files beside it, its directory's DACL (as SDDL) and its own user's
+// SID, and the preloader's window, then answers with 666 as
 // the mode says: once, twice 2 s apart, not at all, or once after deleting
 // every other file of its directory.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -15,6 +18,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "user_sid.h"
 
 namespace {
 
@@ -81,6 +86,21 @@ std::vector<Entry> FilesIn(const std::string& dir) {
   return files;
 }
 
+// The DACL of `path` in the system's string form, "" when it cannot be read.
+std::string DaclText(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                            nullptr, &descriptor) != ERROR_SUCCESS)
+    return "";
+  char* text = nullptr;
+  ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                       &text, nullptr);
+  std::string dacl = text ? text : "";
+  LocalFree(text);
+  LocalFree(descriptor);
+  return dacl;
+}
+
 void DescribeWindow(FILE* report, HWND window) {
   char text[512] = "";
   GetClassNameA(window, text, sizeof text);
@@ -129,6 +149,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   for (const Entry& e : FilesIn(dir))
     std::fprintf(report, "file=%s|%llu|%s\n", e.Name.c_str(), e.Size, e.Time.c_str());
+  std::fprintf(report, "dir.dacl=%s\n", DaclText(dir.substr(0, dir.size() - 1)).c_str());
+  std::fprintf(report, "user.sid=%s\n", CurrentUserSid().c_str());
   DescribeWindow(report, window);
 
   if (mode == "empty-dir") {

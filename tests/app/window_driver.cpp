@@ -94,6 +94,8 @@ void DescribeWindow(FILE* report, HWND window) {
                static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(window)));
   std::fprintf(report, "window.class=%s\n", name);
   std::fprintf(report, "window.title=%s\n", TextOf(window).c_str());
+  std::fprintf(report, "window.owner=%lu\n",
+               static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(GetWindow(window, GW_OWNER))));
   std::fprintf(report, "window.style=%lu\n", static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
   std::fprintf(report, "window.rect=%ld %ld %ld %ld\n", static_cast<long>(r.left), static_cast<long>(r.top),
                static_cast<long>(r.right - r.left), static_cast<long>(r.bottom - r.top));

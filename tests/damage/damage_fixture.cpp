@@ -112,7 +112,7 @@ void DamageTest::CheckPreloader(const PreloaderRun& run, const Expected& expecte
   EXPECT_TRUE(run.Result);
   ASSERT_EQ(run.Started.size(), 1u);
   EXPECT_EQ(run.Started[0].CommandLine, std::string(InstallerPath.c_str()) + " 692");
-  EXPECT_EQ(run.InstallIni, expected.StagingMade ? INSTALL_INI : "");
+  EXPECT_EQ(run.InstallIni, INSTALL_INI);
   EXPECT_EQ(run.Outside, std::vector<std::string>{});
 
   ASSERT_EQ(run.Messages.size(), expected.Message ? 1u : 0u);

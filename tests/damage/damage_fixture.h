@@ -36,7 +36,6 @@ struct Expected {
   Bytes Reference;
   bool Message = false;
   std::string Caption;
-  bool StagingMade = true;  // the staging directory exists and holds Install.ini
 
   // The sample's members with these names, whole.
   static Expected Whole(const std::vector<std::string>& names);

@@ -21,10 +21,12 @@ class Extract : public StagingTest {
     return ExtractArchive(window);
   }
 
-  // Stages into _Orvane3d1 even when it exists already (ChooseStagingDir
-  // would pass it by).
-  bool RunInExisting(HWND window = Window()) {
-    StagingDirName = "_Orvane3d1\\";
+  // Like Run, with `prepare` run on the staging directory between its
+  // creation and the extraction.
+  template <typename Prepare>
+  bool RunPrepared(Prepare prepare, HWND window = Window()) {
+    ChooseStagingDir();
+    prepare();
     return ExtractArchive(window);
   }
 

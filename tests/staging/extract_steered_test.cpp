@@ -114,9 +114,8 @@ class RefusedName : public SteeredExtract, public ::testing::WithParamInterface<
 
 TEST_P(RefusedName, FailsLikeAMemberAndWritesNothing) {
   std::string name = GetParam();
-  MakeDir(Staged("SUB\\"));
   WriteArchive(MakeContainer({{"A.TXT", Member("a")}, {name, Member("evil")}, {"B.TXT", Member("b")}}));
-  EXPECT_TRUE(RunInExisting());
+  EXPECT_TRUE(RunPrepared([this] { MakeDir(Staged("SUB\\")); }));
   ExpectOneFailure(Staged(name));
   EXPECT_EQ(Read(Staged("A.TXT")), BytesOf("a"));
   EXPECT_FALSE(Exists(Staged("B.TXT")));
@@ -193,4 +192,63 @@ TEST_F(SteeredExtract, NameBytesCutShortEndTheName) {
   EXPECT_TRUE(Run());
   ExpectOneFailure(Staged("ABC"));
   ExpectHandOff();
+}
+
+// Mended: members, Install.ini and the installer go only into the directory
+// this run created. Where there is none, the decode-error box names the
+// directory that could not be had, before and instead of the look for
+// SETUP.TMP; nothing is read, written or started, and the result is false.
+class NoOwnStagingDir : public SteeredExtract {
+ protected:
+  void ExpectNothingDone(const std::string& caption) {
+    ExpectOneFailure(caption);
+    EXPECT_TRUE(Standin().Started.empty());
+    EXPECT_STREQ(InstallerPath.c_str(), (caption + "INSTALL.EXE").c_str());
+    for (const char* root : {"c", "d"})
+      for (const auto& e : std::filesystem::recursive_directory_iterator(scratch_.File(root)))
+        EXPECT_TRUE(e.path().filename() != "Install.ini" && e.path().filename() != "A.TXT") << e.path();
+  }
+};
+
+TEST_F(NoOwnStagingDir, AllNumbersTakenShowsTheBoxForTheLastOne) {
+  WriteArchive(MakeContainer({{"A.TXT", Member("a")}}));
+  Standin().AlsoExists = [](const std::string& path) {
+    return path.rfind("c:\\windows\\temp\\_Orvane3d", 0) == 0 && path != "c:\\windows\\temp\\_Orvane3d32000";
+  };
+  MakeDir("c:\\windows\\temp\\_Orvane3d32000\\");
+  MakeFile("c:\\windows\\temp\\_Orvane3d32000\\INSTALL.EXE", BytesOf("MZ theirs"));
+  EXPECT_FALSE(Run());
+  ExpectNothingDone("c:\\windows\\temp\\_Orvane3d32000\\");
+  EXPECT_EQ(List("c:\\windows\\temp\\_Orvane3d32000\\"), std::vector<std::string>{"INSTALL.EXE"});
+}
+
+TEST_F(NoOwnStagingDir, TheBoxComesAlsoWithoutSetupTmp) {
+  Standin().TokenFails = true;
+  EXPECT_FALSE(Run());
+  ExpectNothingDone("c:\\windows\\temp\\_Orvane3d32000\\");
+}
+
+// The stand-in cannot refuse the rename of a held directory as the platform
+// does; the check before writing still sees the link put in its place.
+TEST_F(NoOwnStagingDir, ADirectoryReplacedByALinkGetsNothing) {
+  WriteArchive(MakeContainer({{"A.TXT", Member("a")}}));
+  MakeDir("c:\\elsewhere\\");
+  ChooseStagingDir();
+  std::filesystem::rename(Host(Staging()), Host("c:\\moved\\"));
+  std::filesystem::create_directory_symlink(Host("c:\\elsewhere\\"), Host("c:\\windows\\temp\\_Orvane3d1"));
+  EXPECT_FALSE(ExtractArchive(Window()));
+  ExpectNothingDone(STAGING);
+  EXPECT_EQ(List("c:\\elsewhere\\"), std::vector<std::string>{});
+}
+
+// The temporary location is worked out anew for the extraction; when it is
+// another one by then, its directory of the same name is not the run's own.
+TEST_F(NoOwnStagingDir, ATemporaryLocationChangedSinceTheChoiceGetsNothing) {
+  WriteArchive(MakeContainer({{"A.TXT", Member("a")}}));
+  ChooseStagingDir();
+  MakeDir("c:\\other\\_Orvane3d1\\");
+  Standin().TempPath = "c:\\other\\";
+  EXPECT_FALSE(ExtractArchive(Window()));
+  ExpectNothingDone("c:\\other\\_Orvane3d1\\");
+  EXPECT_EQ(List(STAGING), std::vector<std::string>{});
 }

@@ -4,6 +4,8 @@
 // full or impossible to create, directories that cannot be made, and more
 // names taken than a test could make. None of this can be arranged on the
 // real platform without touching the machine's own c:\temp\ or drives.
+#include <filesystem>
+
 #include "paths_fixture.h"
 
 using SteeredPaths = PathsTest;
@@ -62,6 +64,26 @@ TEST_F(SteeredPaths, QtxNamesTakenAreSkipped) {
   EXPECT_EQ(TempName(), "c:\\temp\\QTX2.tmp");
   EXPECT_TRUE(Exists("c:\\temp\\QTX2.tmp"));
   EXPECT_EQ(Read("c:\\temp\\QTX0.tmp"), BytesOf("keep"));
+}
+
+// Mended: the probe file is created only where no name exists. A link at
+// QTX0.tmp, to a file or to nothing, is passed over and what it points to
+// neither created nor cut; so is a file that appears between the look and
+// the creation.
+TEST_F(SteeredPaths, QtxNamesThatAreLinksOrAppearLateAreNeverOpened) {
+  MakeDir("c:\\temp\\");
+  MakeFile("c:\\theirs.txt", BytesOf("keep"));
+  std::filesystem::create_symlink(Host("c:\\theirs.txt"), Host("c:\\temp\\QTX0.tmp"));
+  std::filesystem::create_symlink(Host("c:\\nowhere.txt"), Host("c:\\temp\\QTX1.tmp"));
+  Standin().BeforeCall = [](const std::string& call, const std::string& path) {
+    if (call == "CreateFileA" && path == "c:\\temp\\QTX2.tmp") MakeFile(path, BytesOf("late"));
+  };
+  Standin().DriveTypes['c'] = DRIVE_CDROM;
+  EXPECT_EQ(TempName(), "c:\\temp\\QTX3.tmp");
+  EXPECT_EQ(Read("c:\\theirs.txt"), BytesOf("keep"));
+  EXPECT_FALSE(Exists("c:\\nowhere.txt"));
+  EXPECT_EQ(Read("c:\\temp\\QTX2.tmp"), BytesOf("late"));
+  EXPECT_TRUE(Read("c:\\temp\\QTX3.tmp").empty());
 }
 
 TEST_F(SteeredPaths, AllQtxNamesTakenGoesToTheLastResort) {
@@ -151,7 +173,10 @@ TEST_F(SteeredPaths, FindStagingRootOfALastResortNameIsEmptyAndDeletesNothing) {
   EXPECT_EQ(Read("c:\\work\\TMP2.$$$"), BytesOf("user's"));
 }
 
-TEST_F(SteeredPaths, ChooseStagingDirWithAll32000TakenUses32000) {
+// Mended: with all 32,000 names taken the name is that of 32,000, but that
+// directory is someone else's and never the run's own (extraction then
+// writes nothing; see extract_steered_test.cpp).
+TEST_F(SteeredPaths, ChooseStagingDirWithAll32000TakenCreatesNone) {
   int asked = 0;
   Standin().AlsoExists = [&asked](const std::string& p) {
     if (p.rfind("c:\\windows\\temp\\_Orvane3d", 0) != 0) return false;
@@ -161,6 +186,7 @@ TEST_F(SteeredPaths, ChooseStagingDirWithAll32000TakenUses32000) {
   ChooseStagingDir();
   EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d32000\\");
   EXPECT_EQ(asked, 32000);
+  EXPECT_FALSE(IsOwnStagingDir("c:\\windows\\temp\\_Orvane3d32000\\"));
 }
 
 TEST_F(SteeredPaths, ChooseStagingDirRelativeToTheCurrentDirectory) {

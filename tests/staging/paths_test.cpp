@@ -97,19 +97,30 @@ TEST_F(Paths, FindStagingRootIsTheTemporaryDirectoryAndLeavesNoFile) {
   EXPECT_EQ(List(Temp()), std::vector<std::string>{});
 }
 
-TEST_F(Paths, ChooseStagingDirTakesTheFirstFreeNumber) {
+// Mended: the chosen number is the first whose directory this run could
+// create; the directory is made then, and is this run's own.
+TEST_F(Paths, ChooseStagingDirCreatesTheFirstFreeNumber) {
   ChooseStagingDir();
   EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d1\\");
-  EXPECT_FALSE(Exists(Temp() + "_Orvane3d1"));  // it creates nothing
-  EXPECT_EQ(List(Temp()), std::vector<std::string>{});
+  EXPECT_EQ(List(Temp()), std::vector<std::string>{"_Orvane3d1"});
+  EXPECT_EQ(List(Temp() + "_Orvane3d1\\"), std::vector<std::string>{});
+  EXPECT_TRUE(IsOwnStagingDir((Temp() + "_Orvane3d1\\").c_str()));
 }
 
-TEST_F(Paths, ChooseStagingDirSkipsAPlainFileAndDirectories) {
-  MakeFile(Temp() + "_Orvane3d1");
-  ChooseStagingDir();
-  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d2\\");
+TEST_F(Paths, ChooseStagingDirSkipsAPlainFileAndDirectoriesAndLeavesThemAlone) {
+  MakeFile(Temp() + "_Orvane3d1", BytesOf("theirs"));
   MakeDir(Temp() + "_Orvane3d2\\");
+  MakeFile(Temp() + "_Orvane3d2\\INSTALL.EXE", BytesOf("MZ theirs"));
   MakeDir(Temp() + "_Orvane3d4\\");
   ChooseStagingDir();
   EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d3\\");
+  EXPECT_EQ(Read(Temp() + "_Orvane3d1"), BytesOf("theirs"));
+  EXPECT_EQ(List(Temp() + "_Orvane3d2\\"), std::vector<std::string>{"INSTALL.EXE"});
+  EXPECT_EQ(Read(Temp() + "_Orvane3d2\\INSTALL.EXE"), BytesOf("MZ theirs"));
+  EXPECT_FALSE(IsOwnStagingDir((Temp() + "_Orvane3d2\\").c_str()));
+  // A second choice passes over the first one's directory and lets it go.
+  ChooseStagingDir();
+  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d5\\");
+  EXPECT_FALSE(IsOwnStagingDir((Temp() + "_Orvane3d3\\").c_str()));
+  EXPECT_TRUE(IsOwnStagingDir((Temp() + "_Orvane3d5\\").c_str()));
 }

@@ -12,6 +12,10 @@
 // beside the test program and is removed again after each test. The
 // stand-in also records the calls a test cannot see on the real platform:
 // the programs started and the directories created (RecordsCalls()).
+//
+// The DACL of a directory the staging code created (Dacl()) comes from the
+// platform on Windows and from what the stand-in recorded of the descriptor
+// natively.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,10 +26,32 @@
 #include <vector>
 
 #include "paths.h"
+#include "staging_dir.h"
 #include "test_files.h"
+
+// One entry of a DACL: type, flags, access mask, "S-1-5-18".
+struct DaclEntry {
+  int Type = -1;
+  int Flags = 0;
+  unsigned long Mask = 0;
+  std::string Sid;
+  bool operator==(const DaclEntry& o) const {
+    return Type == o.Type && Flags == o.Flags && Mask == o.Mask && Sid == o.Sid;
+  }
+};
+
+struct DaclView {
+  bool Found = false;  // the directory has a DACL
+  bool Protected = false;
+  std::vector<DaclEntry> Entries;
+};
 
 #ifdef _WIN32
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "user_sid.h"
 
 class StagingTest : public ::testing::Test {
  protected:
@@ -42,12 +68,14 @@ class StagingTest : public ::testing::Test {
     SetEnvironmentVariableA("TMP", temp.c_str());
     SetEnvironmentVariableA("TEMP", temp.c_str());
     SetCurrentDirectoryA(Work().c_str());
+    ReleaseStagingDir();
     LastResortCounter = 0;
     StagingDirName = "_Orvane3d\\";
     InstallerPath = "";
   }
 
   void TearDown() override {
+    ReleaseStagingDir();  // a held directory could not be removed with the scratch directory
     SetCurrentDirectoryA(previousDirectory_.c_str());
     SetEnvironmentVariableA("TMP", previousTmp_.c_str());
     SetEnvironmentVariableA("TEMP", previousTemp_.c_str());
@@ -80,6 +108,37 @@ class StagingTest : public ::testing::Test {
   static std::string Host(const std::string& windowsPath) { return windowsPath; }
   static void ChangeDirectory(const std::string& windowsPath) { SetCurrentDirectoryA(windowsPath.c_str()); }
 
+  // `directory` without its trailing backslash.
+  static DaclView Dacl(const std::string& directory) {
+    DaclView view;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoA(directory.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+      return view;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    view.Found = dacl != nullptr;
+    view.Protected = (control & SE_DACL_PROTECTED) != 0;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+      void* ace = nullptr;
+      if (!GetAce(dacl, i, &ace)) break;
+      const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+      DaclEntry entry{allowed->Header.AceType, allowed->Header.AceFlags, allowed->Mask, ""};
+      char* sid = nullptr;
+      if (entry.Type == ACCESS_ALLOWED_ACE_TYPE || entry.Type == ACCESS_DENIED_ACE_TYPE) {
+        ConvertSidToStringSidA(const_cast<DWORD*>(&allowed->SidStart), &sid);
+        entry.Sid = sid ? sid : "";
+        LocalFree(sid);
+      }
+      view.Entries.push_back(entry);
+    }
+    LocalFree(descriptor);
+    return view;
+  }
+  static std::string UserSid() { return CurrentUserSid(); }
+
   ScratchDir scratch_;
 
  private:
@@ -109,6 +168,19 @@ class StagingTest : public StandinTest {
   static std::string Medium() { return "d:\\"; }
   static std::string ModuleFileName() { return "d:\\SETUP.EXE"; }
   static void ChangeDirectory(const std::string& windowsPath) { Standin().CurrentDirectory = windowsPath; }
+
+  // `directory` as the staging code passed it to CreateDirectoryA.
+  static DaclView Dacl(const std::string& directory) {
+    DaclView view;
+    auto recorded = Standin().DirectoryDacls.find(directory);
+    if (recorded == Standin().DirectoryDacls.end()) return view;
+    view.Found = true;
+    view.Protected = recorded->second.Protected;
+    for (const RecordedAce& ace : recorded->second.Aces)
+      view.Entries.push_back({ace.Type, ace.Flags, ace.Mask, ace.Sid});
+    return view;
+  }
+  static std::string UserSid() { return STANDIN_USER_SID; }
 
  protected:
 #endif

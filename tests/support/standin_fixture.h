@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "paths.h"
+#include "staging_dir.h"
 #include "test_files.h"
 #include "standin_control.h"
 
 class StandinTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ReleaseStagingDir();  // a staging directory of an earlier test is not this one's
     ResetStandin();
     MapDrive('c', scratch_.File("c"));
     MapDrive('d', scratch_.File("d"));
@@ -31,7 +33,10 @@ class StandinTest : public ::testing::Test {
     InstallerPath = "";
   }
 
-  void TearDown() override { ResetStandin(); }
+  void TearDown() override {
+    ReleaseStagingDir();
+    ResetStandin();
+  }
 
   // Back to the state of SetUp, the drives' contents gone.
   void Restart() {

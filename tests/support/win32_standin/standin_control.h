@@ -19,6 +19,18 @@
 // translates a Windows-looking path (one with a drive letter or a backslash)
 // and hands any other path unchanged to the C library (__real_fopen). Neither
 // the codec nor the staging sources change for this.
+//
+// Links. A symbolic link on the host is what the platform shows for a link
+// or junction, as Wine shows one: a link to a directory has the attributes
+// FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, a link to a file
+// those of the file, and a link that leads nowhere does not exist, yet no
+// name can be created over it. FILE_FLAG_OPEN_REPARSE_POINT opens the link
+// itself; CREATE_NEW and CreateDirectoryA never follow one.
+//
+// Security. The process's token has one user (STANDIN_USER_SID). A
+// descriptor given to CreateDirectoryA is checked as the platform checks it
+// (a malformed one fails the call) and its DACL recorded per directory
+// (DirectoryDacls); the host directory's permissions do not change.
 #pragma once
 
 #include <functional>
@@ -44,6 +56,25 @@ struct ShownMessage {
   WORD Language = 0;
 };
 
+// One entry of a recorded DACL.
+struct RecordedAce {
+  BYTE Type = 0;
+  BYTE Flags = 0;
+  ACCESS_MASK Mask = 0;
+  std::string Sid;  // "S-1-5-18"
+  bool operator==(const RecordedAce& o) const {
+    return Type == o.Type && Flags == o.Flags && Mask == o.Mask && Sid == o.Sid;
+  }
+};
+
+struct RecordedDacl {
+  bool Protected = false;  // SE_DACL_PROTECTED
+  std::vector<RecordedAce> Aces;
+};
+
+// The user of the stand-in's process token.
+constexpr char STANDIN_USER_SID[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
+
 struct StandinState {
   // Drive letter (lower case) -> host directory, ending in '/'.
   std::map<char, std::string> Drives;
@@ -63,11 +94,20 @@ struct StandinState {
   std::function<bool(const std::string& path)> AlsoExists;
   // Next number GetTempFileNameA tries.
   UINT NextTempUnique = 0x1A;
+  // OpenProcessToken fails.
+  bool TokenFails = false;
+  // Runs at the start of CreateDirectoryA and CreateFileA with the call's
+  // name and its path: another process acting just before the call.
+  std::function<void(const std::string& call, const std::string& path)> BeforeCall;
 
   // Read back.
   std::vector<StartedProgram> Started;
   std::vector<ShownMessage> Messages;
   std::vector<std::string> CreatedDirectories;  // Windows paths, as passed
+  // The DACL of each directory created with a descriptor that has one, by
+  // the Windows path as passed.
+  std::map<std::string, RecordedDacl> DirectoryDacls;
+  DWORD LastError = 0;
   int GetFileAttributesCalls = 0;
   LPCSTR LoadedCursor = nullptr;
   HCURSOR CurrentCursor = nullptr;
@@ -88,6 +128,9 @@ std::string HostPath(const std::string& windowsPath);
 
 // The full Windows path (drive, directories, name) of a possibly relative one.
 std::string FullWindowsPath(const std::string& windowsPath);
+
+// "S-1-5-..." for a SID in the platform's layout.
+std::string SidText(const void* sid);
 
 // The handle that the stand-in's message box and cursor calls accept.
 HCURSOR StandinWaitCursor();

@@ -66,6 +66,97 @@ bool ReadHostFile(const std::string& host, std::string& content) {
 
 HCURSOR const kWaitCursor = reinterpret_cast<HCURSOR>(static_cast<std::uintptr_t>(0x7F02));
 
+// Sets the error GetLastError reports; returns `result`, so that a call can
+// fail in one statement.
+template <typename Result>
+Result Failed(DWORD error, Result result) {
+  Standin().LastError = error;
+  return result;
+}
+
+DWORD ErrorOfErrno(int error, DWORD existsError) {
+  switch (error) {
+    case EEXIST: return existsError;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    default: return ERROR_ACCESS_DENIED;
+  }
+}
+
+// The host path without the slash that a trailing backslash gave it.
+std::string WithoutTrailingSlash(std::string host) {
+  if (host.size() > 1 && host.back() == '/') host.pop_back();
+  return host;
+}
+
+// ---- Security descriptors ------------------------------------------------------
+
+std::set<int> tokenFds;  // the handles OpenProcessToken gave out
+
+std::vector<BYTE> SidOfText(const std::string& text) {  // "S-1-5-21-...", well formed
+  std::vector<DWORD> numbers;
+  std::size_t at = 2;
+  while (at < text.size()) {
+    std::size_t end = text.find('-', at);
+    if (end == std::string::npos) end = text.size();
+    numbers.push_back(static_cast<DWORD>(std::stoul(text.substr(at, end - at))));
+    at = end + 1;
+  }
+  std::vector<BYTE> sid(8 + 4 * (numbers.size() - 2));
+  sid[0] = static_cast<BYTE>(numbers[0]);
+  sid[1] = static_cast<BYTE>(numbers.size() - 2);
+  sid[7] = static_cast<BYTE>(numbers[1]);
+  std::memcpy(&sid[8], &numbers[2], 4 * (numbers.size() - 2));
+  return sid;
+}
+
+// A SID as the platform checks one: revision 1, at most 15 sub-authorities,
+// all inside `room` bytes.
+bool ValidSid(const BYTE* sid, std::size_t room) {
+  return room >= 8 && sid[0] == SID_REVISION && sid[1] <= SID_MAX_SUB_AUTHORITIES &&
+         8u + 4u * sid[1] <= room;
+}
+
+// Reads a DACL as the platform checks it; false when it is malformed.
+bool ReadAcl(const ACL* acl, RecordedDacl& out) {
+  if (acl->AclRevision < ACL_REVISION || acl->AclRevision > 4 || acl->AclSize < sizeof(ACL)) return false;
+  const BYTE* base = reinterpret_cast<const BYTE*>(acl);
+  std::size_t at = sizeof(ACL);
+  for (WORD i = 0; i < acl->AceCount; ++i) {
+    ACE_HEADER header;
+    if (at + sizeof header > acl->AclSize) return false;
+    std::memcpy(&header, base + at, sizeof header);
+    if (header.AceSize < sizeof header || at + header.AceSize > acl->AclSize) return false;
+    RecordedAce ace;
+    ace.Type = header.AceType;
+    ace.Flags = header.AceFlags;
+    if (header.AceSize >= 8) std::memcpy(&ace.Mask, base + at + 4, 4);
+    if (header.AceType == ACCESS_ALLOWED_ACE_TYPE) {
+      if (!ValidSid(base + at + 8, header.AceSize - 8u)) return false;
+      ace.Sid = SidText(base + at + 8);
+    }
+    out.Aces.push_back(ace);
+    at += header.AceSize;
+  }
+  return true;
+}
+
+// Reads the DACL of a descriptor in either form. False when the descriptor
+// is malformed; `present` tells whether it has a DACL.
+bool ReadDescriptorDacl(const void* descriptor, RecordedDacl& out, bool& present) {
+  const auto* absolute = static_cast<const SECURITY_DESCRIPTOR*>(descriptor);
+  if (absolute->Revision != SECURITY_DESCRIPTOR_REVISION) return false;
+  const ACL* acl = absolute->Dacl;
+  if (absolute->Control & SE_SELF_RELATIVE) {
+    DWORD offset = static_cast<const SECURITY_DESCRIPTOR_RELATIVE*>(descriptor)->Dacl;
+    acl = offset ? reinterpret_cast<const ACL*>(static_cast<const BYTE*>(descriptor) + offset) : nullptr;
+  }
+  present = (absolute->Control & SE_DACL_PRESENT) && acl;
+  out.Protected = (absolute->Control & SE_DACL_PROTECTED) != 0;
+  return !present || ReadAcl(acl, out);
+}
+
 }  // namespace
 
 StandinState& Standin() {
@@ -113,6 +204,19 @@ std::string HostPath(const std::string& windowsPath) {
 }
 
 HCURSOR StandinWaitCursor() { return kWaitCursor; }
+
+std::string SidText(const void* sid) {
+  const BYTE* bytes = static_cast<const BYTE*>(sid);
+  unsigned long long authority = 0;
+  for (int i = 2; i < 8; ++i) authority = (authority << 8) | bytes[i];
+  std::string text = "S-" + std::to_string(bytes[0]) + "-" + std::to_string(authority);
+  for (int i = 0; i < bytes[1]; ++i) {
+    DWORD sub;
+    std::memcpy(&sub, bytes + 8 + 4 * i, 4);
+    text += "-" + std::to_string(sub);
+  }
+  return text;
+}
 
 // ---- Calls ------------------------------------------------------------------
 
@@ -169,33 +273,93 @@ DWORD GetFileAttributesA(LPCSTR path) {
   if (!path || !*path) return INVALID_FILE_ATTRIBUTES;
   if (Standin().AlsoExists && Standin().AlsoExists(path)) return FILE_ATTRIBUTE_DIRECTORY;
   std::string host = HostPath(path);
+  if (host.empty()) return INVALID_FILE_ATTRIBUTES;
+  bool asDirectory = host.back() == '/';  // a trailing backslash names a directory only
+  std::string entry = WithoutTrailingSlash(host);
   struct stat info;
-  if (host.empty() || ::stat(host.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
-  return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if (::lstat(entry.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
+  bool link = S_ISLNK(info.st_mode);
+  if (link && ::stat(entry.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;  // leads nowhere
+  if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY | (link ? FILE_ATTRIBUTE_REPARSE_POINT : 0);
+  return asDirectory ? INVALID_FILE_ATTRIBUTES : FILE_ATTRIBUTE_ARCHIVE;
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
-  if (!path || !*path) return FALSE;
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
+  if (!path || !*path) return Failed(ERROR_PATH_NOT_FOUND, FALSE);
+  if (Standin().BeforeCall) Standin().BeforeCall("CreateDirectoryA", path);
   Standin().CreatedDirectories.push_back(path);
-  if (Standin().FailingDirectories.count(DirectoryKey(path))) return FALSE;
+  if (Standin().AlsoExists && Standin().AlsoExists(path)) return Failed(ERROR_ALREADY_EXISTS, FALSE);
+  if (Standin().FailingDirectories.count(DirectoryKey(path))) return Failed(ERROR_ACCESS_DENIED, FALSE);
+  RecordedDacl dacl;
+  bool hasDacl = false;
+  if (security && security->lpSecurityDescriptor &&
+      !ReadDescriptorDacl(security->lpSecurityDescriptor, dacl, hasDacl))
+    return Failed(ERROR_INVALID_SECURITY_DESCR, FALSE);
   std::string host = HostPath(path);
-  return !host.empty() && ::mkdir(host.c_str(), 0777) == 0;
+  if (host.empty()) return Failed(ERROR_PATH_NOT_FOUND, FALSE);
+  // mkdir never follows a link at the name, as the platform never does.
+  if (::mkdir(host.c_str(), 0777) != 0) return Failed(ErrorOfErrno(errno, ERROR_ALREADY_EXISTS), FALSE);
+  if (hasDacl) Standin().DirectoryDacls[path] = dacl;
+  return TRUE;
 }
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                   DWORD, HANDLE) {
-  if (!path) return INVALID_HANDLE_VALUE;
+BOOL RemoveDirectoryA(LPCSTR path) {
+  if (!path) return Failed(ERROR_PATH_NOT_FOUND, FALSE);
   std::string host = HostPath(path);
-  if (host.empty() || host.back() == '/') return INVALID_HANDLE_VALUE;
+  if (host.empty()) return Failed(ERROR_PATH_NOT_FOUND, FALSE);
+  if (::rmdir(WithoutTrailingSlash(host).c_str()) != 0)
+    return Failed(ErrorOfErrno(errno, ERROR_ALREADY_EXISTS), FALSE);
+  return TRUE;
+}
+
+// A directory opens only with FILE_FLAG_BACKUP_SEMANTICS. Under Wine
+// FILE_FLAG_OPEN_REPARSE_POINT does not keep a link from being followed, and
+// here it does not either: the link shows in the path's attributes.
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                   DWORD flagsAndAttributes, HANDLE) {
+  if (!path) return Failed(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+  if (Standin().BeforeCall) Standin().BeforeCall("CreateFileA", path);
+  std::string host = HostPath(path);
+  if (host.empty() || host.back() == '/') return Failed(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
   int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+  DWORD existsError = ERROR_ALREADY_EXISTS;
   switch (disposition) {
+    case CREATE_NEW:
+      flags |= O_CREAT | O_EXCL;  // fails on any name that exists, a link too
+      existsError = ERROR_FILE_EXISTS;
+      break;
     case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
     case OPEN_EXISTING: break;
-    default: return INVALID_HANDLE_VALUE;
+    default: return Failed(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   }
   int fd = ::open(host.c_str(), flags, 0666);
-  return fd < 0 ? INVALID_HANDLE_VALUE : HandleOf(fd);
+  if (fd < 0) return Failed(ErrorOfErrno(errno, existsError), INVALID_HANDLE_VALUE);
+  struct stat info;
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && !(flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS)) {
+    ::close(fd);
+    return Failed(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  }
+  return HandleOf(fd);
 }
+
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+  struct stat info;
+  if (!information || file == INVALID_HANDLE_VALUE || !file || ::fstat(FdOf(file), &info) != 0)
+    return Failed(ERROR_INVALID_HANDLE, FALSE);
+  *information = BY_HANDLE_FILE_INFORMATION();
+  information->dwFileAttributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  information->dwVolumeSerialNumber = static_cast<DWORD>(info.st_dev);
+  std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+  information->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  information->nFileSizeLow = static_cast<DWORD>(size);
+  information->nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
+  std::uint64_t index = static_cast<std::uint64_t>(info.st_ino);
+  information->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+  information->nFileIndexLow = static_cast<DWORD>(index);
+  return TRUE;
+}
+
+DWORD GetLastError() { return Standin().LastError; }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED) {
   DWORD total = 0;
@@ -227,7 +391,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAP
 }
 
 BOOL CloseHandle(HANDLE object) {
-  if (object == INVALID_HANDLE_VALUE || !object) return FALSE;
+  if (object == INVALID_HANDLE_VALUE || !object) return Failed(ERROR_INVALID_HANDLE, FALSE);
+  tokenFds.erase(FdOf(object));
   return ::close(FdOf(object)) == 0;
 }
 
@@ -341,6 +506,101 @@ HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR previous = Standin().CurrentCursor;
   Standin().CurrentCursor = cursor;
   return previous;
+}
+
+// ---- Security ---------------------------------------------------------------------
+
+HANDLE GetCurrentProcess() { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)); }
+
+// A token is a handle of its own (on /dev/null), closed with CloseHandle.
+BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
+  if (Standin().TokenFails || process != GetCurrentProcess() || !(access & TOKEN_QUERY) || !token)
+    return Failed(ERROR_ACCESS_DENIED, FALSE);
+  int fd = ::open("/dev/null", O_RDONLY);
+  if (fd < 0) return Failed(ERROR_ACCESS_DENIED, FALSE);
+  tokenFds.insert(fd);
+  *token = HandleOf(fd);
+  return TRUE;
+}
+
+// TokenUser only: the TOKEN_USER, then the SID it points to.
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD size,
+                         LPDWORD needed) {
+  if (!tokenFds.count(FdOf(token))) return Failed(ERROR_INVALID_HANDLE, FALSE);
+  if (kind != TokenUser || !needed) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  std::vector<BYTE> sid = SidOfText(STANDIN_USER_SID);
+  *needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
+  if (!information || size < *needed) return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
+  auto* user = static_cast<TOKEN_USER*>(information);
+  BYTE* sidAt = static_cast<BYTE*>(information) + sizeof(TOKEN_USER);
+  std::memcpy(sidAt, sid.data(), sid.size());
+  user->User.Sid = sidAt;
+  user->User.Attributes = 0;
+  return TRUE;
+}
+
+DWORD GetLengthSid(PSID sid) { return 8u + 4u * static_cast<const BYTE*>(sid)[1]; }
+
+BOOL InitializeAcl(PACL acl, DWORD size, DWORD revision) {
+  if (!acl || size < sizeof(ACL) || size > 0xFFFF || (size & 3))
+    return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
+  if (revision < ACL_REVISION || revision > 4) return Failed(ERROR_REVISION_MISMATCH, FALSE);
+  *acl = ACL{static_cast<BYTE>(revision), 0, static_cast<WORD>(size), 0, 0};
+  return TRUE;
+}
+
+BOOL AddAccessAllowedAceEx(PACL acl, DWORD revision, DWORD flags, DWORD mask, PSID sid) {
+  RecordedDacl existing;
+  if (!acl || !ReadAcl(acl, existing)) return Failed(ERROR_INVALID_ACL, FALSE);
+  if (revision > acl->AclRevision) return Failed(ERROR_REVISION_MISMATCH, FALSE);
+  if (flags & ~0x1Fu) return Failed(ERROR_INVALID_FLAGS, FALSE);  // the inheritance flags only
+  if (!sid || !ValidSid(static_cast<const BYTE*>(sid), 8 + 4 * SID_MAX_SUB_AUTHORITIES))
+    return Failed(ERROR_INVALID_SID, FALSE);
+  BYTE* base = reinterpret_cast<BYTE*>(acl);
+  std::size_t end = sizeof(ACL);
+  for (WORD i = 0; i < acl->AceCount; ++i) {
+    ACE_HEADER header;
+    std::memcpy(&header, base + end, sizeof header);
+    end += header.AceSize;
+  }
+  DWORD sidLength = GetLengthSid(sid);
+  std::size_t aceSize = 8 + sidLength;
+  if (end + aceSize > acl->AclSize) return Failed(ERROR_ALLOTTED_SPACE_EXCEEDED, FALSE);
+  ACE_HEADER header{ACCESS_ALLOWED_ACE_TYPE, static_cast<BYTE>(flags), static_cast<WORD>(aceSize)};
+  std::memcpy(base + end, &header, sizeof header);
+  std::memcpy(base + end + 4, &mask, 4);
+  std::memcpy(base + end + 8, sid, sidLength);
+  ++acl->AceCount;
+  return TRUE;
+}
+
+BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision) {
+  if (revision != SECURITY_DESCRIPTOR_REVISION) return Failed(ERROR_REVISION_MISMATCH, FALSE);
+  *static_cast<SECURITY_DESCRIPTOR*>(descriptor) = SECURITY_DESCRIPTOR();
+  static_cast<SECURITY_DESCRIPTOR*>(descriptor)->Revision = SECURITY_DESCRIPTOR_REVISION;
+  return TRUE;
+}
+
+BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL dacl, BOOL defaulted) {
+  auto* sd = static_cast<SECURITY_DESCRIPTOR*>(descriptor);
+  if (sd->Revision != SECURITY_DESCRIPTOR_REVISION) return Failed(ERROR_REVISION_MISMATCH, FALSE);
+  if (sd->Control & SE_SELF_RELATIVE) return Failed(ERROR_INVALID_SECURITY_DESCR, FALSE);
+  sd->Control &= static_cast<SECURITY_DESCRIPTOR_CONTROL>(~(SE_DACL_PRESENT | SE_DACL_DEFAULTED));
+  if (present) sd->Control |= SE_DACL_PRESENT;
+  if (present && defaulted) sd->Control |= SE_DACL_DEFAULTED;
+  sd->Dacl = present ? dacl : nullptr;
+  return TRUE;
+}
+
+// Only the bits of inheritance and protection may be set this way.
+BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_CONTROL bitsOfInterest,
+                                  SECURITY_DESCRIPTOR_CONTROL bitsToSet) {
+  constexpr SECURITY_DESCRIPTOR_CONTROL settable = 0x7F00;
+  if (bitsOfInterest & ~settable) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  auto* sd = static_cast<SECURITY_DESCRIPTOR*>(descriptor);
+  sd->Control =
+      static_cast<SECURITY_DESCRIPTOR_CONTROL>((sd->Control & ~bitsOfInterest) | (bitsToSet & bitsOfInterest));
+  return TRUE;
 }
 
 // ---- fopen on Windows paths ---------------------------------------------------

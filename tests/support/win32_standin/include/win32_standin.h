@@ -39,8 +39,7 @@ struct HICON__ {
 };
 typedef HICON__* HICON;
 typedef HICON HCURSOR;
-struct SECURITY_ATTRIBUTES;
-typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef HANDLE* PHANDLE;
 struct OVERLAPPED;
 typedef OVERLAPPED* LPOVERLAPPED;
 
@@ -55,6 +54,97 @@ struct OFSTRUCT {
 };
 typedef OFSTRUCT* LPOFSTRUCT;
 
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
+
+// ---- Security: the layouts of the platform's headers --------------------------
+
+typedef DWORD ACCESS_MASK;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+typedef void* PSID;
+typedef void* PSECURITY_DESCRIPTOR;
+
+struct SID_IDENTIFIER_AUTHORITY {
+  BYTE Value[6];
+};
+struct SID {
+  BYTE Revision;
+  BYTE SubAuthorityCount;
+  SID_IDENTIFIER_AUTHORITY IdentifierAuthority;
+  DWORD SubAuthority[1];  // SubAuthorityCount of them
+};
+struct SID_AND_ATTRIBUTES {
+  PSID Sid;
+  DWORD Attributes;
+};
+struct TOKEN_USER {
+  SID_AND_ATTRIBUTES User;
+};
+enum TOKEN_INFORMATION_CLASS { TokenUser = 1 };
+
+struct ACL {
+  BYTE AclRevision;
+  BYTE Sbz1;
+  WORD AclSize;
+  WORD AceCount;
+  WORD Sbz2;
+};
+typedef ACL* PACL;
+struct ACE_HEADER {
+  BYTE AceType;
+  BYTE AceFlags;
+  WORD AceSize;
+};
+struct ACCESS_ALLOWED_ACE {
+  ACE_HEADER Header;
+  ACCESS_MASK Mask;
+  DWORD SidStart;  // the SID begins here
+};
+
+// The absolute form: the parts are pointers.
+struct SECURITY_DESCRIPTOR {
+  BYTE Revision;
+  BYTE Sbz1;
+  SECURITY_DESCRIPTOR_CONTROL Control;
+  PSID Owner;
+  PSID Group;
+  PACL Sacl;
+  PACL Dacl;
+};
+// The self-relative form: the parts are offsets from its start.
+struct SECURITY_DESCRIPTOR_RELATIVE {
+  BYTE Revision;
+  BYTE Sbz1;
+  SECURITY_DESCRIPTOR_CONTROL Control;
+  DWORD Owner;
+  DWORD Group;
+  DWORD Sacl;
+  DWORD Dacl;
+};
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
 // ---- Constants --------------------------------------------------------------
 
 #define WINAPI
@@ -66,10 +156,14 @@ constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
+constexpr DWORD FILE_FLAG_OPEN_REPARSE_POINT = 0x00200000;
 constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD FILE_SHARE_READ = 1;
 constexpr DWORD FILE_SHARE_WRITE = 2;
+constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr UINT DRIVE_NO_ROOT_DIR = 1;
@@ -80,6 +174,40 @@ constexpr UINT MB_OK = 0;
 constexpr int IDOK = 1;
 constexpr UINT OF_EXIST = 0x4000;
 constexpr HFILE HFILE_ERROR = -1;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+constexpr DWORD ERROR_INVALID_SECURITY_DESCR = 1338;
+constexpr DWORD ERROR_ALLOTTED_SPACE_EXCEEDED = 1344;
+constexpr DWORD ERROR_INVALID_SID = 1337;
+constexpr DWORD ERROR_INVALID_ACL = 1336;
+constexpr DWORD ERROR_REVISION_MISMATCH = 1306;
+
+constexpr DWORD TOKEN_QUERY = 0x0008;
+constexpr BYTE SID_REVISION = 1;
+constexpr DWORD SID_MAX_SUB_AUTHORITIES = 15;
+constexpr DWORD SECURITY_MAX_SID_SIZE = sizeof(SID) - sizeof(DWORD) + SID_MAX_SUB_AUTHORITIES * sizeof(DWORD);
+#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+constexpr DWORD SECURITY_LOCAL_SYSTEM_RID = 18;
+constexpr DWORD SECURITY_BUILTIN_DOMAIN_RID = 32;
+constexpr DWORD DOMAIN_ALIAS_RID_ADMINS = 544;
+constexpr DWORD ACL_REVISION = 2;
+constexpr BYTE ACCESS_ALLOWED_ACE_TYPE = 0;
+constexpr DWORD OBJECT_INHERIT_ACE = 0x1;
+constexpr DWORD CONTAINER_INHERIT_ACE = 0x2;
+constexpr ACCESS_MASK FILE_ALL_ACCESS = 0x001F01FF;
+constexpr DWORD SECURITY_DESCRIPTOR_REVISION = 1;
+constexpr SECURITY_DESCRIPTOR_CONTROL SE_DACL_PRESENT = 0x0004;
+constexpr SECURITY_DESCRIPTOR_CONTROL SE_DACL_DEFAULTED = 0x0008;
+constexpr SECURITY_DESCRIPTOR_CONTROL SE_DACL_PROTECTED = 0x1000;
+constexpr SECURITY_DESCRIPTOR_CONTROL SE_SELF_RELATIVE = 0x8000;
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<std::uintptr_t>(static_cast<WORD>(i))))
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 
@@ -90,11 +218,14 @@ UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR tempFileNam
 UINT GetDriveTypeA(LPCSTR rootPath);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL RemoveDirectoryA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+DWORD GetLastError();
 BOOL DeleteFileA(LPCSTR path);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 HFILE OpenFile(LPCSTR path, LPOFSTRUCT info, UINT style);
@@ -103,3 +234,15 @@ UINT WinExec(LPCSTR commandLine, UINT show);
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
+
+HANDLE GetCurrentProcess();
+BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD size,
+                         LPDWORD needed);
+DWORD GetLengthSid(PSID sid);
+BOOL InitializeAcl(PACL acl, DWORD size, DWORD revision);
+BOOL AddAccessAllowedAceEx(PACL acl, DWORD revision, DWORD flags, DWORD mask, PSID sid);
+BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision);
+BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL dacl, BOOL defaulted);
+BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_CONTROL bitsOfInterest,
+                                  SECURITY_DESCRIPTOR_CONTROL bitsToSet);

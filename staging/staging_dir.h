@@ -1,0 +1,36 @@
+// The staging directory this run created: the one place that knows it.
+//
+// In a temporary directory that other users share (C:\Windows\Temp when the
+// preloader runs as SYSTEM, the c:\temp\ fallback) anyone may create a
+// staging name before us, or put a link there. So a staging directory is
+// only ever one that this run created, private, and holds open from then on:
+// the handle is opened without FILE_SHARE_DELETE, so that nobody can rename,
+// delete or replace the directory while the run uses it. Extraction,
+// Install.ini and the clean-up act only inside it.
+#pragma once
+
+#include "win32.h"
+
+// Creates the directory `path` (no trailing backslash) with `security` and
+// takes it as this run's staging directory. False when it could not be
+// created, which is the case for every name that exists in any form. True
+// once it is created, even when it then cannot be held (opened, and found to
+// be a plain directory): IsOwnStagingDir is false then, and the caller
+// creates no other directory. Forgets a directory taken before.
+bool CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security);
+
+// True when `directory` (with its trailing backslash) is the directory this
+// run created and holds, and both the held directory and the path still name
+// a plain directory, no reparse point (link, junction, mount point).
+bool IsOwnStagingDir(const char* directory);
+
+// Closes the handle and forgets the directory; IsOwnStagingDir is false
+// from then on.
+void ReleaseStagingDir();
+
+// The clean-up after the installer's message: deletes `installerPath` and
+// removes its directory when it is empty. Both happen only when that
+// directory is this run's own (IsOwnStagingDir); otherwise nothing is
+// deleted. The directory is let go of first, since a held directory cannot
+// be removed, so a clean-up that runs again deletes nothing.
+void CleanUpStaging(const char* installerPath);
