@@ -6,6 +6,7 @@
 #include "input_file.h"
 #include "lzss.h"
 #include "stream_position.h"
+#include "system_error.h"
 
 std::string ContainerDamage::Describe() const {
   std::string where;
@@ -29,6 +30,10 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   if (!stream_) {
     error = fault == InputFault::NotRegular ? "not a regular file; setuppack reads a container by seeking in it"
                                             : "cannot open: " + why;
+    return false;
+  }
+  if (!IdentityOf(stream_, identity_) || !StampOf(stream_, stamp_)) {
+    error = "cannot look at it: " + LastErrorText();
     return false;
   }
   StreamSeek(stream_, 0, SEEK_END);

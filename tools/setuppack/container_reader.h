@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "input_file.h"
 #include "member_header.h"
 
 // One entry as the container stores it: where it lies, its name, its
@@ -42,6 +43,10 @@ class ContainerReader {
 
   FILE* Stream() const { return stream_; }
   std::uint64_t FileSize() const { return size_; }
+  // The file that was opened, as it was then: another stream on the
+  // container must find the same.
+  const FileIdentity& Identity() const { return identity_; }
+  const FileStamp& Stamp() const { return stamp_; }
   int Count() const { return count_; }
 
   enum class Step { Entry, End, Damaged };
@@ -54,6 +59,8 @@ class ContainerReader {
 
  private:
   FILE* stream_ = nullptr;
+  FileIdentity identity_;
+  FileStamp stamp_;
   std::uint64_t size_ = 0;
   int count_ = 0;
   int index_ = 0;
