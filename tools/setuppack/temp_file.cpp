@@ -284,6 +284,24 @@ bool TempFile::Create(std::string& failure) {
   return false;
 }
 
+bool TempFile::Seal(std::string& failure) {
+  if (!stream_) {
+    failure = "no file to put in place";
+    Discard();
+    return false;
+  }
+  if (std::ferror(stream_) || std::fflush(stream_) != 0) {
+    failure = "write error: " + ErrnoText();
+    Discard();
+    return false;
+  }
+#ifdef __linux__
+  // Only a head start for the write-back: Commit's fsync is what waits.
+  sync_file_range(fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  return true;
+}
+
 bool TempFile::Commit(std::string& failure) {
   FILE* stream = stream_;
   stream_ = nullptr;
