@@ -207,7 +207,9 @@ TEST_F(ParallelRead, TestReportsATokenFaultBeforeLaterDamageOfTheContainer) {
 TEST(ReopenInputFile, OnlyTheFileOpenedFirstAsItWasThen) {
   ScratchDir dir;
   const std::string path = dir.File("S.TMP");
+  const LocalTime time{2020, 2, 3, 4, 5, 6};
   WriteWholeFile(path, BytesOf("container bytes"));
+  ASSERT_TRUE(SetLocalWriteTime(path, time));
   InputFault fault;
   std::string why;
   FILE* first = OpenInputFile(path, nullptr, fault, why);
@@ -228,7 +230,7 @@ TEST(ReopenInputFile, OnlyTheFileOpenedFirstAsItWasThen) {
   // stream keeps the file under its new name (setuppack opens its inputs
   // shared for deletion, so Windows lets it be renamed too).
   WriteWholeFile(dir.File("OTHER"), BytesOf("CONTAINER BYTES"));
-  fs::last_write_time(dir.File("OTHER"), fs::last_write_time(path));
+  ASSERT_TRUE(SetLocalWriteTime(dir.File("OTHER"), time));
   const std::string moved = dir.File("S.OLD");
   ASSERT_EQ(std::rename(path.c_str(), moved.c_str()), 0);
   ASSERT_EQ(std::rename(dir.File("OTHER").c_str(), path.c_str()), 0);
