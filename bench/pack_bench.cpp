@@ -10,6 +10,12 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "corpus.h"
 #include "pack_bench.h"
@@ -48,12 +54,31 @@ const std::string& Payload(std::size_t piece) {
   return dir;
 }
 
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+// Runs setuppack with `args`, its output to /dev/null, and tells whether it
+// succeeded. Started directly, without a shell, whose own start would be
+// timed too.
+bool Run(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  std::string program = SetuppackPath();
+  argv.push_back(&program[0]);
+  std::vector<std::string> copies = args;
+  for (std::string& arg : copies) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t child;
+  int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  return !failed && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 void BM_Pack(benchmark::State& state, int workers) {
   if (!SetuppackPath()) return state.SkipWithError("PRELOADER_SETUPPACK not set");
-  std::string command = std::string(SetuppackPath()) + " create -q -j " + std::to_string(workers) + " " +
-                        BenchScratchFile("pack.tmp") + " " + Payload(PACK_PIECE);
+  const std::vector<std::string> command = {"create", "-q", "-j", std::to_string(workers),
+                                           BenchScratchFile("pack.tmp"), Payload(PACK_PIECE)};
   for (auto _ : state)
     if (!Run(command)) return state.SkipWithError("setuppack create failed");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PACK_PIECE * PIECES));
@@ -64,7 +89,7 @@ const std::string* ReadContainer(benchmark::State& state) {
   static std::string container;
   if (!container.empty()) return &container;
   const std::string path = BenchScratchFile("members-8x4m.tmp");
-  if (!Run(std::string(SetuppackPath()) + " create -q " + path + " " + Payload(READ_PIECE))) {
+  if (!Run({"create", "-q", path, Payload(READ_PIECE)})) {
     state.SkipWithError("setuppack create failed");
     return nullptr;
   }
@@ -80,8 +105,8 @@ void BM_Extract(benchmark::State& state, int workers) {
   const std::string* container = ReadContainer(state);
   if (!container) return;
   std::string target = BenchScratchFile("extracted");
-  std::string command = std::string(SetuppackPath()) + " extract -q -j " + std::to_string(workers) + " -C " +
-                        target + " " + *container;
+  const std::vector<std::string> command = {"extract", "-q", "-j", std::to_string(workers), "-C", target,
+                                           *container};
   for (auto _ : state) {
     state.PauseTiming();
     fs::remove_all(target);
@@ -97,7 +122,7 @@ void BM_Test(benchmark::State& state, int workers) {
   if (!SetuppackPath()) return state.SkipWithError("PRELOADER_SETUPPACK not set");
   const std::string* container = ReadContainer(state);
   if (!container) return;
-  std::string command = std::string(SetuppackPath()) + " test -q -j " + std::to_string(workers) + " " + *container;
+  const std::vector<std::string> command = {"test", "-q", "-j", std::to_string(workers), *container};
   for (auto _ : state)
     if (!Run(command)) return state.SkipWithError("setuppack test failed");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * READ_PIECE * PIECES));
