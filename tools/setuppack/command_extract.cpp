@@ -24,28 +24,24 @@ namespace {
 // Windows. Otherwise the damage says which entry is at fault.
 bool ReadEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
   std::map<std::string, int> byWindowsName;
-  StoredEntry entry;
-  for (;;) {
-    ContainerReader::Step step = reader.Next(entry, damage);
-    if (step == ContainerReader::Step::End) return true;
-    if (step == ContainerReader::Step::Damaged) return false;
-    damage = {entry.Index, entry.Name, entry.Offset, {}};
+  return reader.ReadEntries(entries, damage, [&byWindowsName](const StoredEntry& entry,
+                                                               const std::vector<StoredEntry>& before,
+                                                               ContainerDamage& fault) {
+    fault = {entry.Index, entry.Name, entry.Offset, {}};
     std::string problem = NameRuleProblem(entry.Name);
     if (!problem.empty()) {
-      damage.What = "refused: " + problem;
+      fault.What = "refused: " + problem;
       return false;
     }
     auto [it, added] = byWindowsName.emplace(WindowsNameKey(entry.Name), entry.Index);
-    if (!added) {
-      const StoredEntry& first = entries[static_cast<std::size_t>(it->second)];
-      damage.What = "refused: it would land on the file of entry " + std::to_string(first.Index) + " (" +
-                    PrintableName(first.Name) + ")" +
-                    (first.Name == entry.Name ? ", whose name is the same"
-                                              : ", as Windows ignores case and trailing dots and blanks");
-      return false;
-    }
-    entries.push_back(entry);
-  }
+    if (added) return true;
+    const StoredEntry& first = before[static_cast<std::size_t>(it->second)];
+    fault.What = "refused: it would land on the file of entry " + std::to_string(first.Index) + " (" +
+                 PrintableName(first.Name) + ")" +
+                 (first.Name == entry.Name ? ", whose name is the same"
+                                           : ", as Windows ignores case and trailing dots and blanks");
+    return false;
+  });
 }
 
 }  // namespace

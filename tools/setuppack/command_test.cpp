@@ -14,32 +14,23 @@
 
 namespace {
 
-// What the preloader would make of the entry's name, before its member is
-// read: a name it cannot write, or one that lands on an earlier member's file.
-bool NameIsSound(const StoredEntry& entry, const std::vector<StoredEntry>& entries, std::map<std::string, int>& seen,
-                 ContainerDamage& damage) {
-  damage = {entry.Index, entry.Name, entry.Offset, MemberNameProblem(entry.Name)};
-  if (!damage.What.empty()) return false;
-  auto [it, added] = seen.emplace(WindowsNameKey(entry.Name), entry.Index);
-  if (added) return true;
-  const StoredEntry& first = entries[static_cast<std::size_t>(it->second)];
-  damage.What = "the preloader writes it over entry " + std::to_string(first.Index) + " (" +
-                PrintableName(first.Name) + "), whose name " +
-                (first.Name == entry.Name ? "is the same" : "differs only in case");
-  return false;
-}
-
-// The entries in order up to the first that is damaged or badly named:
-// false, with the damage, when there is one.
+// What the preloader would make of each entry's name, before its member is
+// read: a name it cannot write, or one that lands on an earlier member's
+// file. The walk stops at the first such entry, or at damage.
 bool WalkEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
   std::map<std::string, int> seen;
-  StoredEntry entry;
-  for (;;) {
-    ContainerReader::Step step = reader.Next(entry, damage);
-    if (step == ContainerReader::Step::End) return true;
-    if (step == ContainerReader::Step::Damaged || !NameIsSound(entry, entries, seen, damage)) return false;
-    entries.push_back(entry);
-  }
+  return reader.ReadEntries(entries, damage, [&seen](const StoredEntry& entry, const std::vector<StoredEntry>& before,
+                                                     ContainerDamage& fault) {
+    fault = {entry.Index, entry.Name, entry.Offset, MemberNameProblem(entry.Name)};
+    if (!fault.What.empty()) return false;
+    auto [it, added] = seen.emplace(WindowsNameKey(entry.Name), entry.Index);
+    if (added) return true;
+    const StoredEntry& first = before[static_cast<std::size_t>(it->second)];
+    fault.What = "the preloader writes it over entry " + std::to_string(first.Index) + " (" +
+                 PrintableName(first.Name) + "), whose name " +
+                 (first.Name == entry.Name ? "is the same" : "differs only in case");
+    return false;
+  });
 }
 
 }  // namespace

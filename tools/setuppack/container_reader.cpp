@@ -114,3 +114,13 @@ ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage&
   ++index_;
   return Step::Entry;
 }
+
+bool ContainerReader::ReadEntries(std::vector<StoredEntry>& entries, ContainerDamage& damage, const Accept& accept) {
+  StoredEntry entry;
+  for (;;) {
+    Step step = Next(entry, damage);
+    if (step == Step::End) return true;
+    if (step == Step::Damaged || !accept(entry, entries, damage)) return false;
+    entries.push_back(entry);
+  }
+}

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "input_file.h"
 #include "member_header.h"
@@ -53,6 +55,13 @@ class ContainerReader {
   // Reads the next entry's name and header and leaves the stream at its
   // token stream, wherever the previous caller left it.
   Step Next(StoredEntry& entry, ContainerDamage& damage);
+  // Reads the entries that are left into `entries`, in order, each once
+  // `accept` has taken it (with the entries before it in `entries`). False
+  // at the first entry that is damaged or that `accept` refuses, with the
+  // damage; that entry is not added.
+  using Accept = std::function<bool(const StoredEntry& entry, const std::vector<StoredEntry>& before,
+                                    ContainerDamage& damage)>;
+  bool ReadEntries(std::vector<StoredEntry>& entries, ContainerDamage& damage, const Accept& accept);
   // Bytes behind the last entry, once Next has returned End.
   std::uint64_t TrailingBytes() const { return size_ - position_; }
   std::uint64_t EndOfEntries() const { return position_; }
