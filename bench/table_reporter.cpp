@@ -12,6 +12,8 @@ const std::pair<const char*, const char*> kYardsticks[] = {
     {"encode/", "classic_encode/"},
     {"encode_best/", "encode/"},
     {"pack_j2/", "pack_j1/"},
+    {"test_j2/", "test_j1/"},
+    {"extract_j2/", "extract_j1/"},
     {"setup_start_win32", "copy_win32"},
 };
 
@@ -149,5 +151,7 @@ bool TableReporter::PrintTable() const {
     check("--best at most 4x slower than the default", timeRatioMax <= 4.0, detail);
   }
   atLeast("setuppack create -j 2 >= 1.8x -j 1", "pack_j2/mixed", "pack_j1/mixed", 1.8);
+  atLeast("setuppack test -j 2 >= 1.8x -j 1 (eight 4 MiB members)", "test_j2/8x4m", "test_j1/8x4m", 1.8);
+  atLeast("setuppack extract -j 2 >= 1.8x -j 1 (eight 4 MiB members)", "extract_j2/8x4m", "extract_j1/8x4m", 1.8);
   return allMet;
 }

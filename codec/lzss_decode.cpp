@@ -19,6 +19,7 @@
 #include "lzss.h"
 #include "member_header.h"
 #include "stream_position.h"
+#include "stream_read.h"
 #include "stream_write.h"
 
 namespace {
@@ -30,11 +31,13 @@ unsigned MatchLength(unsigned b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
 
 // The member's token bytes, read from the input in blocks but never beyond
 // the header's PackedSize, so that the input stands exactly behind the
-// member once every token byte has been fetched.
+// member once every token byte has been fetched. From a file on a disk the
+// blocks come straight from the file, past the stream, which is put in
+// place when the decoding is done (Settle).
 class TokenSource {
  public:
   TokenSource(FILE* input, std::uint32_t packedSize)
-      : Next(block_), End(block_), input_(input), unread_(packedSize) {}
+      : Next(block_), End(block_), input_(input), start_(DirectReadStart(input)), unread_(packedSize) {}
 
   // The bytes read and not yet handed out: [Next, End).
   const std::uint8_t* Next;
@@ -56,7 +59,8 @@ class TokenSource {
     std::memmove(block_, Next, kept);
     std::size_t want = BLOCK - kept;
     if (want > unread_) want = unread_;
-    std::size_t got = std::fread(block_ + kept, 1, want, input_);
+    std::size_t got = start_ >= 0 ? ReadAt(input_, start_ + taken_, block_ + kept, want)
+                                  : std::fread(block_ + kept, 1, want, input_);
     if (got < want) ended_ = true;
     unread_ -= static_cast<std::uint32_t>(got);
     taken_ += static_cast<std::uint32_t>(got);
@@ -68,14 +72,18 @@ class TokenSource {
   // Token bytes handed out so far.
   std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(Available()); }
 
-  // Puts the input back behind the last byte handed out, when decoding
-  // stops before the member's end.
-  void Return() {
-    if (Available()) std::fseek(input_, -static_cast<long>(Available()), SEEK_CUR);
+  // Puts the input behind the last byte handed out, as if it had been read
+  // one byte at a time.
+  void Settle() {
+    if (start_ >= 0)
+      StreamSeek(input_, start_ + Fetched(), SEEK_SET);
+    else if (Available())
+      std::fseek(input_, -static_cast<long>(Available()), SEEK_CUR);
   }
 
  private:
   FILE* input_;
+  std::int64_t start_;  // where the token stream starts in the file, or -1: read through the stream
   std::uint32_t unread_;
   std::uint32_t taken_ = 0;
   bool ended_ = false;
@@ -322,10 +330,10 @@ int TLZSS::Decode(FILE* input, FILE* output) {
     window.Finish();
   }
   // A fetch that failed counts too; stopping at the limit fetches nothing
-  // more, and the input is put back to stand behind the last token
-  // fetched, as if it had been read one byte at a time.
+  // more. The input stands behind the last token fetched, as if it had
+  // been read one byte at a time.
   ConsumedCount = source.Fetched() + (stop == Stop::FetchFailed ? 1 : 0);
-  if (stop == Stop::Limit) source.Return();
+  source.Settle();
 
   // The closing flush, the measurement and the time act on the object's own
   // output; a caller that passed another stream still gets a definite answer.

@@ -44,6 +44,26 @@ Decoded DecodeWithCodec(const ScratchDir& dir, const std::string& in, int progre
   return d;
 }
 
+#ifndef _WIN32
+// The codec reading from a stream that has no file under it, so that its
+// blocks come through the stream instead of straight from a file.
+Decoded DecodeFromMemory(const ScratchDir& dir, const Bytes& stream) {
+  std::string out = dir.File("memory.out");
+  Decoded d;
+  {
+    TLZSS codec(0);
+    Bytes copy = stream;
+    codec.InputStream = fmemopen(copy.data(), copy.size(), "rb");
+    codec.OpenOutput(out.c_str(), -1);
+    d.Result = codec.Decode(codec.InputStream, codec.OutputStream);
+    d.InputPosition = std::ftell(codec.InputStream);
+    codec.OpenInput(nullptr, -1);
+  }
+  d.Output = ReadWholeFile(out);
+  return d;
+}
+#endif
+
 Decoded DecodePlainly(const ScratchDir& dir, const std::string& in) {
   std::string out = dir.File("plain.out");
   FILE* input = std::fopen(in.c_str(), "rb");
@@ -70,6 +90,11 @@ void ExpectSameDecoding(const ScratchDir& dir, const Bytes& stream, const std::s
                              << fast.InputPosition << " vs " << plain.InputPosition << ")";
   ASSERT_TRUE(reporting == plain) << what << ": reporting path differs";
   ASSERT_TRUE(throughStream == plain) << what << ": fast path through a stream of the caller's differs";
+#ifndef _WIN32
+  if (!stream.empty()) {
+    ASSERT_TRUE(DecodeFromMemory(dir, stream) == plain) << what << ": fast path from a stream in memory differs";
+  }
+#endif
 }
 
 Bytes Member(const Bytes& tokens, std::uint32_t unpacked, std::uint32_t packed) {

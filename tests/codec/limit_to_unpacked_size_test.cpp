@@ -24,6 +24,7 @@ struct Limited {
   int Result = -1;
   Bytes Output;
   std::uint32_t Consumed = 0;
+  long InputPosition = -1;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> Progress;
 };
 
@@ -38,11 +39,32 @@ Limited Decode(const ScratchDir& dir, const Bytes& member, bool progress, bool l
     EXPECT_TRUE(codec.OpenOutput(out.c_str(), -1));
     outcome.Result = codec.Decode(codec.InputStream, codec.OutputStream);
     outcome.Consumed = codec.ConsumedCount;
+    outcome.InputPosition = std::ftell(codec.InputStream);
     outcome.Progress = codec.Calls;
   }
   outcome.Output = ReadWholeFile(out);
   return outcome;
 }
+
+#ifndef _WIN32
+// The same from a stream with no file under it, whose blocks the decoder
+// reads through the stream.
+Limited DecodeFromMemory(const ScratchDir& dir, Bytes member, bool progress) {
+  std::string out = dir.File("limited-out.bin");
+  Limited outcome;
+  {
+    CountingCodec codec(progress ? 1 : 0);
+    codec.LimitToUnpackedSize = true;
+    codec.InputStream = fmemopen(member.data(), member.size(), "rb");
+    EXPECT_TRUE(codec.OpenOutput(out.c_str(), -1));
+    outcome.Result = codec.Decode(codec.InputStream, codec.OutputStream);
+    outcome.Consumed = codec.ConsumedCount;
+    outcome.InputPosition = std::ftell(codec.InputStream);
+  }
+  outcome.Output = ReadWholeFile(out);
+  return outcome;
+}
+#endif
 
 // `count` matches of 18 spaces each, eight to a group.
 Bytes SpaceMatches(std::size_t count) {
@@ -96,6 +118,12 @@ TEST_P(LimitToUnpackedSize, ATenByteAnnouncementOverMegabytesOfTokensStopsAtOnce
   EXPECT_EQ(limited.Result, 0);
   EXPECT_EQ(limited.Output, Bytes(10, ' '));
   EXPECT_EQ(limited.Consumed, 3u) << "the flag byte and the first match, nothing behind them";
+  EXPECT_EQ(limited.InputPosition, 36 + 3) << "the input stands behind them";
+#ifndef _WIN32
+  Limited fromMemory = DecodeFromMemory(dir, MakeMember(tokens, 10), Progress());
+  EXPECT_EQ(fromMemory.Output, Bytes(10, ' '));
+  EXPECT_EQ(fromMemory.InputPosition, 36 + 3);
+#endif
 }
 
 TEST_P(LimitToUnpackedSize, AStreamThatEndsExactlyThereStillSucceeds) {

@@ -51,6 +51,24 @@ TEST(MemberStream, OpeningAgainClosesThePreviousStream) {
   EXPECT_EQ(std::fgetc(codec.InputStream), '4');
 }
 
+// A new file and one that exists come out the same: empty, to be written
+// and read back.
+TEST(MemberStream, OpenOutputMakesAFileOrEmptiesTheOneThere) {
+  ScratchDir dir;
+  WriteWholeFile(dir.File("old"), BytesOf("old content, longer than the new"));
+  for (const char* name : {"new", "old"}) {
+    TLZSS codec(0);
+    ASSERT_TRUE(codec.OpenOutput(dir.File(name).c_str(), -1)) << name;
+    EXPECT_EQ(std::fgetc(codec.OutputStream), EOF) << name;
+    std::fseek(codec.OutputStream, 0, SEEK_SET);
+    EXPECT_EQ(std::fwrite("fresh", 1, 5, codec.OutputStream), 5u) << name;
+    std::fseek(codec.OutputStream, 1, SEEK_SET);
+    EXPECT_EQ(std::fgetc(codec.OutputStream), 'r') << name;
+    codec.OpenOutput(nullptr, -1);
+    EXPECT_EQ(ReadWholeFile(dir.File(name)), BytesOf("fresh")) << name;
+  }
+}
+
 class RecordingCodec : public TLZSS {
  public:
   RecordingCodec(int enabled) : TLZSS(enabled) {}

@@ -30,11 +30,12 @@ traced() {
 }
 traced "$work/create1.log" create -q -j 1 "$work/SETUP.TMP" "$work/payload"
 traced "$work/create2.log" create -q -j 2 "$work/SETUP.TMP" "$work/payload"
-traced "$work/extract.log" extract -q -C "$work/out" "$work/SETUP.TMP"
+traced "$work/extract1.log" extract -q -j 1 -C "$work/out" "$work/SETUP.TMP"
+traced "$work/extract2.log" extract -q -j 2 -C "$work/out" "$work/SETUP.TMP"
 "$(dirname "$0")/windows_program.sh" "$work/preloader.exe"
 traced "$work/medium.log" medium -q --autorun --preloader "$work/preloader.exe" "$work/medium" "$work/payload"
 
-for log in "$work"/create1.log "$work"/create2.log "$work"/extract.log "$work"/medium.log; do
+for log in "$work"/create1.log "$work"/create2.log "$work"/extract1.log "$work"/extract2.log "$work"/medium.log; do
   name=$(basename "$log" .log)
   writing=$(grep -E 'O_CREAT|O_WRONLY|O_RDWR|O_TRUNC|creat\(' "$log")
   if [ -z "$writing" ]; then

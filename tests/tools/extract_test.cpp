@@ -180,11 +180,12 @@ TEST_F(Extract, LinksPlantedInTheDirectoryAreReplacedNeverFollowed) {
 
 namespace {
 
-// Runs extract with files limited to 4 MiB, its messages to stderr.
+// Runs extract with two workers and files limited to 4 MiB, its messages
+// to stderr.
 [[noreturn]] void ExtractUnderFileSizeLimit(const std::string& container, const std::string& out) {
   struct rlimit limit = {4 << 20, 4 << 20};
   setrlimit(RLIMIT_FSIZE, &limit);
-  RunResult run = Setuppack({"extract", "-q", "-C", out, container});
+  RunResult run = Setuppack({"extract", "-q", "-j", "2", "-C", out, container});
   std::fputs(run.Err.c_str(), stderr);
   std::exit(run.Code);
 }
@@ -192,7 +193,8 @@ namespace {
 }  // namespace
 
 // Under a file-size limit a write fails with EFBIG instead of the process
-// being killed by SIGXFSZ, and no temporary file stays.
+// being killed by SIGXFSZ, and no temporary file stays; nor does the small
+// member behind it, which the second worker decoded meanwhile.
 TEST_F(Extract, AFileSizeLimitIsAWriteErrorThatLeavesNothing) {
   struct Case {
     std::string Name;
@@ -204,7 +206,7 @@ TEST_F(Extract, AFileSizeLimitIsAWriteErrorThatLeavesNothing) {
       {"BIG.BIN", EncodeBytes(dir, Bytes(6 * 1024 * 1024, 0)), "File too large"},
   };
   for (const Case& c : cases) {
-    WriteWholeFile(dir.File("S.TMP"), MakeContainer({{c.Name, c.Member}}));
+    WriteWholeFile(dir.File("S.TMP"), MakeContainer({{c.Name, c.Member}, {"SMALL.TXT", member}}));
     EXPECT_EXIT(ExtractUnderFileSizeLimit(dir.File("S.TMP"), out), ::testing::ExitedWithCode(1), c.Says) << c.Name;
     EXPECT_EQ(FilesIn(out), std::vector<std::string>{}) << c.Name;
   }

@@ -24,6 +24,12 @@ std::string WallClockProblem(const std::string& text) {
   return ParseWallClock(text, time, why) ? std::string() : why;
 }
 
+// -j of test and extract: the same messages and files for any number.
+void AddReadJobs(CLI::App* command, unsigned& jobs, const std::string& what) {
+  command->add_option("-j,--jobs", jobs, what + " (default: the number of cores); the result is the same for any")
+      ->check(CLI::Range(1u, 64u));
+}
+
 // The options that create and medium share, bound to `options`.
 void AddPackOptions(CLI::App* command, CreateOptions& options, std::string& mtime, bool& quiet, bool& best) {
   command->add_option("-j,--jobs", options.Jobs, "Members encoded at once (default: the number of cores)")
@@ -82,9 +88,11 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   listCommand->add_flag("--json", json, "Write JSON instead of a table");
   listCommand->add_option("container", listed, "The container to list")->required();
 
+  unsigned readJobs = DefaultJobs();
   std::string tested;
   CLI::App* testCommand = app.add_subcommand(
       "test", "Decode every member without writing anything; exit 1 at the first fault.");
+  AddReadJobs(testCommand, readJobs, "Members checked at once");
   testCommand->add_flag("-q,--quiet", quiet, "Report faults only");
   testCommand->add_option("container", tested, "The container to test")->required();
 
@@ -92,6 +100,7 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   std::string directory = ".";
   CLI::App* extractCommand = app.add_subcommand("extract", "Write the members, with their times, into DIR.");
   extractCommand->add_option("-C,--directory", directory, "Where to write (default: the current directory)");
+  AddReadJobs(extractCommand, readJobs, "Members decoded at once");
   extractCommand->add_flag("-q,--quiet", quiet, "No progress line");
   extractCommand->add_option("container", extracted, "The container to unpack")->required();
 
@@ -118,8 +127,8 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
       return RunMedium(medium, console);
     }
     if (*listCommand) return RunList(listed, json, console);
-    if (*testCommand) return RunTest(tested, console);
-    return RunExtract(extracted, directory, console);
+    if (*testCommand) return RunTest(tested, readJobs, console);
+    return RunExtract(extracted, directory, readJobs, console);
   } catch (const std::exception& e) {
     // Out of memory or a file system call that throws: still one line and
     // a failure code, never an abort.

@@ -1,12 +1,16 @@
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <vector>
 
 #include "commands.h"
 #include "container_reader.h"
+#include "container_streams.h"
 #include "extract_member.h"
 #include "member_names.h"
 #include "open_container.h"
+#include "ordered_jobs.h"
 #include "progress_line.h"
 #include "temp_file.h"
 
@@ -20,39 +24,42 @@ namespace {
 // Windows. Otherwise the damage says which entry is at fault.
 bool ReadEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
   std::map<std::string, int> byWindowsName;
-  StoredEntry entry;
-  for (;;) {
-    ContainerReader::Step step = reader.Next(entry, damage);
-    if (step == ContainerReader::Step::End) return true;
-    if (step == ContainerReader::Step::Damaged) return false;
-    damage = {entry.Index, entry.Name, entry.Offset, {}};
+  return reader.ReadEntries(entries, damage, [&byWindowsName](const StoredEntry& entry,
+                                                               const std::vector<StoredEntry>& before,
+                                                               ContainerDamage& fault) {
+    fault = {entry.Index, entry.Name, entry.Offset, {}};
     std::string problem = NameRuleProblem(entry.Name);
     if (!problem.empty()) {
-      damage.What = "refused: " + problem;
+      fault.What = "refused: " + problem;
       return false;
     }
     auto [it, added] = byWindowsName.emplace(WindowsNameKey(entry.Name), entry.Index);
-    if (!added) {
-      const StoredEntry& first = entries[static_cast<std::size_t>(it->second)];
-      damage.What = "refused: it would land on the file of entry " + std::to_string(first.Index) + " (" +
-                    PrintableName(first.Name) + ")" +
-                    (first.Name == entry.Name ? ", whose name is the same"
-                                              : ", as Windows ignores case and trailing dots and blanks");
-      return false;
-    }
-    entries.push_back(entry);
-  }
+    if (added) return true;
+    const StoredEntry& first = before[static_cast<std::size_t>(it->second)];
+    fault.What = "refused: it would land on the file of entry " + std::to_string(first.Index) + " (" +
+                 PrintableName(first.Name) + ")" +
+                 (first.Name == entry.Name ? ", whose name is the same"
+                                           : ", as Windows ignores case and trailing dots and blanks");
+    return false;
+  });
 }
 
 }  // namespace
 
-int RunExtract(const std::string& container, const std::string& directory, const Console& console) {
+int RunExtract(const std::string& container, const std::string& directory, unsigned jobs,
+               const Console& console) {
   ContainerReader reader;
   if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
   std::vector<StoredEntry> entries;
   ContainerDamage damage;
   if (!ReadEntries(reader, entries, damage)) {
     console.Error(container, damage.Describe() + "; nothing was written");
+    return EXIT_BAD_DATA;
+  }
+  ContainerStreams streams(reader, container);
+  std::string why;
+  if (!streams.Open(JobsFor(entries.size(), jobs), why)) {
+    console.Error(container, why + "; nothing was written");
     return EXIT_BAD_DATA;
   }
 
@@ -67,19 +74,28 @@ int RunExtract(const std::string& container, const std::string& directory, const
   std::atomic<std::uint64_t> written{0};
   ProgressLine line(console, "extracting", entries.size(), reader.FileSize(),
                     [&written] { return written.load(); });
-  TLZSS codec(0);
-  for (const StoredEntry& entry : entries) {
-    MemberWritten result = ExtractMember(codec, reader.Stream(), entry, directory);
-    if (result.Outcome != MemberWritten::Result::Ok) {
-      line.Stop();
-      if (result.Outcome == MemberWritten::Result::Damaged)
-        console.Error(container, ContainerDamage{entry.Index, entry.Name, entry.MemberOffset, result.Why}.Describe());
-      else
-        console.Error(MemberTarget(directory, entry.Name), result.Why);
-      return EXIT_BAD_DATA;
-    }
+  // Members are decoded side by side, each into a temporary file, and put
+  // in place in their order: the first member that fails is the one
+  // reported, and no member behind it appears.
+  std::function<DecodedMember(unsigned, std::size_t)> decode = [&](unsigned worker, std::size_t index) {
+    const StoredEntry& entry = entries[index];
+    DecodedMember member = DecodeMember(streams.Codec(worker), streams.Stream(worker), entry, directory);
     written += entry.End() - entry.Offset;
-    line.MemberDone();
-  }
-  return EXIT_OK;
+    return member;
+  };
+  std::function<bool(std::size_t, DecodedMember&)> putInPlace = [&](std::size_t index, DecodedMember& member) {
+    const StoredEntry& entry = entries[index];
+    MemberWritten result = PutInPlace(member);
+    if (result.Outcome == MemberWritten::Result::Ok) {
+      line.MemberDone();
+      return true;
+    }
+    line.Stop();
+    if (result.Outcome == MemberWritten::Result::Damaged)
+      console.Error(container, ContainerDamage{entry.Index, entry.Name, entry.MemberOffset, result.Why}.Describe());
+    else
+      console.Error(MemberTarget(directory, entry.Name), result.Why);
+    return false;
+  };
+  return RunInOrder(entries.size(), streams.Count(), decode, putInPlace) ? EXIT_OK : EXIT_BAD_DATA;
 }

@@ -1,61 +1,76 @@
+#include <atomic>
+#include <functional>
 #include <map>
 
 #include "commands.h"
 #include "container_reader.h"
-#include "open_container.h"
+#include "container_streams.h"
 #include "member_names.h"
+#include "open_container.h"
+#include "ordered_jobs.h"
 #include "progress_line.h"
 #include "stream_position.h"
 #include "token_check.h"
 
 namespace {
 
-// What the preloader would make of the entry's name, before its member is
-// read: a name it cannot write, or one that lands on an earlier member's file.
-bool NameIsSound(const StoredEntry& entry, std::map<std::string, StoredEntry>& seen,
-                 ContainerDamage& damage) {
-  damage = {entry.Index, entry.Name, entry.Offset, MemberNameProblem(entry.Name)};
-  if (!damage.What.empty()) return false;
-  auto [it, added] = seen.emplace(WindowsNameKey(entry.Name), entry);
-  if (added) return true;
-  damage.What = "the preloader writes it over entry " + std::to_string(it->second.Index) + " (" +
-                PrintableName(it->second.Name) + "), whose name " +
-                (it->second.Name == entry.Name ? "is the same" : "differs only in case");
-  return false;
+// What the preloader would make of each entry's name, before its member is
+// read: a name it cannot write, or one that lands on an earlier member's
+// file. The walk stops at the first such entry, or at damage.
+bool WalkEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
+  std::map<std::string, int> seen;
+  return reader.ReadEntries(entries, damage, [&seen](const StoredEntry& entry, const std::vector<StoredEntry>& before,
+                                                     ContainerDamage& fault) {
+    fault = {entry.Index, entry.Name, entry.Offset, MemberNameProblem(entry.Name)};
+    if (!fault.What.empty()) return false;
+    auto [it, added] = seen.emplace(WindowsNameKey(entry.Name), entry.Index);
+    if (added) return true;
+    const StoredEntry& first = before[static_cast<std::size_t>(it->second)];
+    fault.What = "the preloader writes it over entry " + std::to_string(first.Index) + " (" +
+                 PrintableName(first.Name) + "), whose name " +
+                 (first.Name == entry.Name ? "is the same" : "differs only in case");
+    return false;
+  });
 }
 
 }  // namespace
 
-int RunTest(const std::string& container, const Console& console) {
+int RunTest(const std::string& container, unsigned jobs, const Console& console) {
   ContainerReader reader;
   if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
+  // The walk finds where each member starts; the token streams are checked
+  // after it, side by side, and the first fault in the container's order
+  // is the one reported: a token stream's before a later entry's damage.
+  std::vector<StoredEntry> entries;
   ContainerDamage damage;
-  bool damaged = false;
+  bool damaged = !WalkEntries(reader, entries, damage);
+  ContainerStreams streams(reader, container);
+  std::string why;
+  if (!streams.Open(JobsFor(entries.size(), jobs), why)) {
+    console.Error(container, why);
+    return EXIT_BAD_DATA;
+  }
 
   std::atomic<std::uint64_t> bytesRead{0};
   ProgressLine line(console, "testing", static_cast<std::uint64_t>(reader.Count()), reader.FileSize(),
                     [&bytesRead] { return bytesRead.load(); });
-  std::map<std::string, StoredEntry> seen;
-  bool hasInstaller = false;
-  bool hasIni = false;
-  StoredEntry entry;
-  for (;;) {
-    ContainerReader::Step step = reader.Next(entry, damage);
-    if (step == ContainerReader::Step::End) break;
-    if (step == ContainerReader::Step::Damaged || !NameIsSound(entry, seen, damage)) {
+  std::function<TokenCheck(unsigned, std::size_t)> check = [&](unsigned worker, std::size_t index) {
+    const StoredEntry& entry = entries[index];
+    FILE* stream = streams.Stream(worker);
+    StreamSeek(stream, static_cast<std::int64_t>(entry.TokenOffset()), SEEK_SET);
+    return CheckTokenStream(stream, entry.Header, entry.TokenOffset(), &bytesRead);
+  };
+  std::function<bool(std::size_t, TokenCheck&)> take = [&](std::size_t index, TokenCheck& result) {
+    if (!result.Ok) {
+      const StoredEntry& entry = entries[index];
+      damage = {entry.Index, entry.Name, result.Offset, result.What};
       damaged = true;
-      break;
-    }
-    hasInstaller = hasInstaller || IsInstaller(entry.Name);
-    hasIni = hasIni || IsPreloaderIni(entry.Name);
-    TokenCheck check = CheckTokenStream(reader.Stream(), entry.Header, entry.TokenOffset(), &bytesRead);
-    if (!check.Ok) {
-      damage = {entry.Index, entry.Name, check.Offset, check.What};
-      damaged = true;
-      break;
+      return false;
     }
     line.MemberDone();
-  }
+    return true;
+  };
+  RunInOrder(entries.size(), streams.Count(), check, take);
   line.Stop();
   if (!damaged && reader.TrailingBytes() > 0) {
     damage = {-1, {}, reader.EndOfEntries(),
@@ -67,6 +82,12 @@ int RunTest(const std::string& container, const Console& console) {
   if (damaged) {
     console.Error(container, damage.Describe());
     return EXIT_BAD_DATA;
+  }
+  bool hasInstaller = false;
+  bool hasIni = false;
+  for (const StoredEntry& entry : entries) {
+    hasInstaller = hasInstaller || IsInstaller(entry.Name);
+    hasIni = hasIni || IsPreloaderIni(entry.Name);
   }
   if (!hasInstaller) console.Warning(container, "no member is named INSTALL.EXE, so the preloader will start nothing");
   if (hasIni) console.Warning(container, "the preloader writes its own Install.ini over the member of that name");

@@ -31,5 +31,8 @@ struct MediumOptions {
 int RunCreate(const CreateOptions& options, const Console& console);
 int RunMedium(const MediumOptions& options, const Console& console);
 int RunList(const std::string& container, bool json, const Console& console);
-int RunTest(const std::string& container, const Console& console);
-int RunExtract(const std::string& container, const std::string& directory, const Console& console);
+// test and extract take up to `jobs` members at once; what they report and
+// write is the same for every number.
+int RunTest(const std::string& container, unsigned jobs, const Console& console);
+int RunExtract(const std::string& container, const std::string& directory, unsigned jobs,
+               const Console& console);

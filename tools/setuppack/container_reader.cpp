@@ -6,6 +6,7 @@
 #include "input_file.h"
 #include "lzss.h"
 #include "stream_position.h"
+#include "system_error.h"
 
 std::string ContainerDamage::Describe() const {
   std::string where;
@@ -29,6 +30,10 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   if (!stream_) {
     error = fault == InputFault::NotRegular ? "not a regular file; setuppack reads a container by seeking in it"
                                             : "cannot open: " + why;
+    return false;
+  }
+  if (!IdentityOf(stream_, identity_) || !StampOf(stream_, stamp_)) {
+    error = "cannot look at it: " + LastErrorText();
     return false;
   }
   StreamSeek(stream_, 0, SEEK_END);
@@ -108,4 +113,14 @@ ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage&
   position_ = entry.End();
   ++index_;
   return Step::Entry;
+}
+
+bool ContainerReader::ReadEntries(std::vector<StoredEntry>& entries, ContainerDamage& damage, const Accept& accept) {
+  StoredEntry entry;
+  for (;;) {
+    Step step = Next(entry, damage);
+    if (step == Step::End) return true;
+    if (step == Step::Damaged || !accept(entry, entries, damage)) return false;
+    entries.push_back(entry);
+  }
 }

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "input_file.h"
 #include "member_header.h"
 
 // One entry as the container stores it: where it lies, its name, its
@@ -42,18 +45,31 @@ class ContainerReader {
 
   FILE* Stream() const { return stream_; }
   std::uint64_t FileSize() const { return size_; }
+  // The file that was opened, as it was then: another stream on the
+  // container must find the same.
+  const FileIdentity& Identity() const { return identity_; }
+  const FileStamp& Stamp() const { return stamp_; }
   int Count() const { return count_; }
 
   enum class Step { Entry, End, Damaged };
   // Reads the next entry's name and header and leaves the stream at its
   // token stream, wherever the previous caller left it.
   Step Next(StoredEntry& entry, ContainerDamage& damage);
+  // Reads the entries that are left into `entries`, in order, each once
+  // `accept` has taken it (with the entries before it in `entries`). False
+  // at the first entry that is damaged or that `accept` refuses, with the
+  // damage; that entry is not added.
+  using Accept = std::function<bool(const StoredEntry& entry, const std::vector<StoredEntry>& before,
+                                    ContainerDamage& damage)>;
+  bool ReadEntries(std::vector<StoredEntry>& entries, ContainerDamage& damage, const Accept& accept);
   // Bytes behind the last entry, once Next has returned End.
   std::uint64_t TrailingBytes() const { return size_ - position_; }
   std::uint64_t EndOfEntries() const { return position_; }
 
  private:
   FILE* stream_ = nullptr;
+  FileIdentity identity_;
+  FileStamp stamp_;
   std::uint64_t size_ = 0;
   int count_ = 0;
   int index_ = 0;

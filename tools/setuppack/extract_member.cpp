@@ -33,11 +33,22 @@ std::string MemberTarget(const std::string& directory, const std::string& name) 
   return EndsWithSeparator(directory) ? directory + name : directory + separator + name;
 }
 
-MemberWritten ExtractMember(TLZSS& codec, FILE* container, const StoredEntry& entry,
-                            const std::string& directory) {
-  TempFile temp(MemberTarget(directory, entry.Name));
+DecodedMember::DecodedMember() = default;
+DecodedMember::DecodedMember(DecodedMember&&) noexcept = default;
+DecodedMember& DecodedMember::operator=(DecodedMember&&) noexcept = default;
+DecodedMember::~DecodedMember() = default;
+
+DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& entry, const std::string& directory) {
+  DecodedMember member;
+  auto fail = [&member](MemberWritten::Result result, std::string why) {
+    member.Outcome = Failed(result, std::move(why));
+    member.File.reset();
+    return std::move(member);
+  };
+  member.File = std::make_unique<TempFile>(MemberTarget(directory, entry.Name));
+  TempFile& temp = *member.File;
   std::string why;
-  if (!temp.Create(why)) return Failed(MemberWritten::Result::WriteFailed, why);
+  if (!temp.Create(why)) return fail(MemberWritten::Result::WriteFailed, why);
 
   FILE* out = temp.Stream();
   StreamSeek(container, static_cast<std::int64_t>(entry.MemberOffset), SEEK_SET);
@@ -52,7 +63,7 @@ MemberWritten ExtractMember(TLZSS& codec, FILE* container, const StoredEntry& en
 
   if (std::ferror(out)) {
     errno = writeError;
-    return Failed(MemberWritten::Result::WriteFailed, writeError ? "write error: " + ErrnoText() : "write error");
+    return fail(MemberWritten::Result::WriteFailed, writeError ? "write error: " + ErrnoText() : "write error");
   }
   if (!decoded) {
     std::int64_t length = StreamTell(out);
@@ -60,12 +71,19 @@ MemberWritten ExtractMember(TLZSS& codec, FILE* container, const StoredEntry& en
     // The decoding stops at the announced length: a member that got there
     // and still failed had more to give.
     if (length == static_cast<std::int64_t>(codec.UnpackedSize))
-      return Failed(MemberWritten::Result::Damaged,
-                    "the member produces more than the " + announced +
-                        " bytes its header announces; nothing behind them was written");
-    return Failed(MemberWritten::Result::Damaged, "the member decodes to " + std::to_string(length) +
-                                                      " bytes, its header announces " + announced);
+      return fail(MemberWritten::Result::Damaged,
+                  "the member produces more than the " + announced +
+                      " bytes its header announces; nothing behind them was written");
+    return fail(MemberWritten::Result::Damaged, "the member decodes to " + std::to_string(length) +
+                                                    " bytes, its header announces " + announced);
   }
-  if (!temp.Commit(why)) return Failed(MemberWritten::Result::WriteFailed, why);
+  if (!temp.Seal(why)) return fail(MemberWritten::Result::WriteFailed, why);
+  return member;
+}
+
+MemberWritten PutInPlace(DecodedMember& member) {
+  if (member.Outcome.Outcome != MemberWritten::Result::Ok) return member.Outcome;
+  std::string why;
+  if (!member.File->Commit(why)) return Failed(MemberWritten::Result::WriteFailed, why);
   return {};
 }

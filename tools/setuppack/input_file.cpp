@@ -110,11 +110,23 @@ FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFau
   return stream;
 }
 
-bool StampOf(FILE* stream, FileStamp& stamp) {
+bool InformationOf(FILE* stream, BY_HANDLE_FILE_INFORMATION& info) {
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  return handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info);
+}
+
+bool StampOf(FILE* stream, FileStamp& stamp) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return false;
+  if (!InformationOf(stream, info)) return false;
   stamp = StampOf(info);
+  return true;
+}
+
+bool IdentityOf(FILE* stream, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!InformationOf(stream, info)) return false;
+  identity.Volume = info.dwVolumeSerialNumber;
+  identity.Index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return true;
 }
 
@@ -177,4 +189,29 @@ bool StampOf(FILE* stream, FileStamp& stamp) {
   return true;
 }
 
+bool IdentityOf(FILE* stream, FileIdentity& identity) {
+  struct stat info;
+  if (fstat(fileno(stream), &info) != 0) return false;
+  identity.Volume = static_cast<std::uint64_t>(info.st_dev);
+  identity.Index = static_cast<std::uint64_t>(info.st_ino);
+  return true;
+}
+
 #endif
+
+FILE* ReopenInputFile(const std::string& path, const FileIdentity& identity, const FileStamp& stamp,
+                      std::string& error) {
+  InputFault fault;
+  FILE* stream = OpenInputFile(path, &stamp, fault, error);
+  if (!stream) {
+    error = fault == InputFault::Changed ? "changed since it was read" : "cannot open it again: " + error;
+    return nullptr;
+  }
+  FileIdentity again;
+  if (!IdentityOf(stream, again) || again != identity) {
+    std::fclose(stream);
+    error = "replaced since it was read: its name now leads to another file";
+    return nullptr;
+  }
+  return stream;
+}

@@ -34,3 +34,20 @@ FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFau
 
 // The stamp of the file open on `stream`.
 bool StampOf(FILE* stream, FileStamp& stamp);
+
+// Which file a stream has open, whatever its path names by now: the device
+// and inode number, on Windows the volume's serial number and the file index.
+struct FileIdentity {
+  std::uint64_t Volume = 0;
+  std::uint64_t Index = 0;
+  bool operator==(const FileIdentity& other) const { return Volume == other.Volume && Index == other.Index; }
+  bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+bool IdentityOf(FILE* stream, FileIdentity& identity);
+
+// Opens `path` again, for a second stream of its own on a file opened
+// before: refused unless the path still leads to that very file, with the
+// stamp it had then, since someone may have put another file under the name
+// or changed it in between.
+FILE* ReopenInputFile(const std::string& path, const FileIdentity& identity, const FileStamp& stamp,
+                      std::string& error);

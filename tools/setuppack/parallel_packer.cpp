@@ -1,14 +1,14 @@
 #include "parallel_packer.h"
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "member_encoder.h"
 #include "member_header.h"
+#include "ordered_jobs.h"
 #include "progress_line.h"
 #include "stream_position.h"
 #include "temp_file.h"
@@ -66,140 +66,78 @@ bool PackInOrder(FILE* out, const std::string& container, const std::vector<Payl
   return true;
 }
 
+// A member encoded into a temporary file beside the container, waiting to
+// be appended; or why it could not be.
 struct EncodedMember {
-  bool Done = false;
   bool Ok = false;
   Problem Failure;
   std::string Warning;
   std::unique_ptr<TempFile> Temp;  // the member, open, until it is appended
 };
 
-class ParallelPacker {
- public:
-  ParallelPacker(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
-                 unsigned jobs, EncodeEffort effort, const MemberTimes& times, Progress& progress,
-                 ProgressLine& line)
-      : out_(out), container_(container), files_(files), jobs_(jobs), effort_(effort), times_(times),
-        progress_(progress), line_(line), members_(files.size()) {}
-
-  bool Run(PackSummary& summary, Problem& failure) {
-    std::vector<std::thread> workers;
-    for (unsigned k = 0; k < jobs_; ++k) workers.emplace_back([this, k] { Work(k); });
-    bool ok = AppendInOrder(summary, failure);
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      stopping_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& worker : workers) worker.join();
-    for (EncodedMember& member : members_) member.Temp.reset();
-    return ok;
-  }
-
- private:
-  // Workers run at most this many members ahead of the appending, which
-  // bounds the temporary files on the disk.
-  std::size_t Window() const { return 2 * static_cast<std::size_t>(jobs_); }
-
-  void Work(unsigned k) {
-    TLZSS codec(0);
-    for (;;) {
-      std::size_t index;
-      {
-        std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait(hold, [this] {
-          return stopping_ || next_ >= files_.size() || next_ < appended_ + Window();
-        });
-        if (stopping_ || next_ >= files_.size()) return;
-        index = next_++;
-      }
-      EncodedMember result = Encode(codec, files_[index], *progress_.Watches[k]);
-      progress_.Finished += files_[index].Size;
-      {
-        std::lock_guard<std::mutex> hold(lock_);
-        members_[index] = std::move(result);
-      }
-      changed_.notify_all();
-    }
-  }
-
-  EncodedMember Encode(TLZSS& codec, const PayloadFile& file, InputWatch& watch) {
-    EncodedMember result;
-    result.Done = true;
-    result.Temp = std::make_unique<TempFile>(container_);
-    std::string why;
-    if (!result.Temp->Create(why)) {
-      result.Failure = {container_, why};
-      return result;
-    }
-    FILE* temp = result.Temp->Stream();
-    EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch, effort_, times_);
-    bool written = std::fflush(temp) == 0 && !std::ferror(temp);
-    if (!outcome.Ok) {
-      result.Failure = {file.Path, outcome.Error};
-    } else if (!written) {
-      result.Failure = {container_, WriteError()};
-    } else {
-      result.Ok = true;
-      result.Warning = outcome.Warning;
-    }
+EncodedMember EncodeAside(TLZSS& codec, const std::string& container, const PayloadFile& file, InputWatch& watch,
+                          EncodeEffort effort, const MemberTimes& times) {
+  EncodedMember result;
+  result.Temp = std::make_unique<TempFile>(container);
+  std::string why;
+  if (!result.Temp->Create(why)) {
+    result.Failure = {container, why};
     return result;
   }
+  FILE* temp = result.Temp->Stream();
+  EncodeOutcome outcome = EncodeMember(codec, file, temp, &watch, effort, times);
+  bool written = std::fflush(temp) == 0 && !std::ferror(temp);
+  if (!outcome.Ok) {
+    result.Failure = {file.Path, outcome.Error};
+  } else if (!written) {
+    result.Failure = {container, WriteError()};
+  } else {
+    result.Ok = true;
+    result.Warning = outcome.Warning;
+  }
+  return result;
+}
 
-  bool AppendInOrder(PackSummary& summary, Problem& failure) {
-    std::vector<char> block(1 << 16);
-    for (std::size_t i = 0; i < files_.size(); ++i) {
-      EncodedMember* member;
-      {
-        std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait(hold, [this, i] { return members_[i].Done; });
-        member = &members_[i];
-      }
-      if (!member->Ok) {
-        failure = member->Failure;
-        return false;
-      }
-      if (!member->Warning.empty()) summary.Warnings.push_back({files_[i].Path, member->Warning});
-      WriteNameField(out_, files_[i].Name);
-      if (!CopyInto(member->Temp->Stream(), block)) {
-        failure = {container_, WriteError()};
-        return false;
-      }
-      member->Temp.reset();
-      line_.MemberDone();
-      {
-        std::lock_guard<std::mutex> hold(lock_);
-        ++appended_;
-      }
-      changed_.notify_all();
+// Reads the member back through the handle it was written on, never by
+// name again, and appends it to `out`.
+bool CopyInto(FILE* in, FILE* out, std::vector<char>& block) {
+  if (!StreamSeek(in, 0, SEEK_SET)) return false;
+  std::size_t got;
+  while ((got = std::fread(block.data(), 1, block.size(), in)) > 0) std::fwrite(block.data(), 1, got, out);
+  return !std::ferror(in) && !std::ferror(out);
+}
+
+// The members encoded side by side, each into a temporary file, and
+// appended in the payload's order as they come in.
+bool PackSideBySide(FILE* out, const std::string& container, const std::vector<PayloadFile>& files, unsigned jobs,
+                    EncodeEffort effort, const MemberTimes& times, Progress& progress, ProgressLine& line,
+                    PackSummary& summary, Problem& failure) {
+  std::vector<std::unique_ptr<TLZSS>> codecs(jobs);
+  std::function<EncodedMember(unsigned, std::size_t)> encode = [&](unsigned worker, std::size_t index) {
+    if (!codecs[worker]) codecs[worker] = std::make_unique<TLZSS>(0);
+    EncodedMember member =
+        EncodeAside(*codecs[worker], container, files[index], *progress.Watches[worker], effort, times);
+    progress.Finished += files[index].Size;
+    return member;
+  };
+  std::vector<char> block(1 << 16);
+  std::function<bool(std::size_t, EncodedMember&)> append = [&](std::size_t index, EncodedMember& member) {
+    if (!member.Ok) {
+      failure = member.Failure;
+      return false;
     }
+    if (!member.Warning.empty()) summary.Warnings.push_back({files[index].Path, member.Warning});
+    WriteNameField(out, files[index].Name);
+    if (!CopyInto(member.Temp->Stream(), out, block)) {
+      failure = {container, WriteError()};
+      return false;
+    }
+    member.Temp.reset();
+    line.MemberDone();
     return true;
-  }
-
-  // Reads the member back through the handle it was written on, never by
-  // name again.
-  bool CopyInto(FILE* in, std::vector<char>& block) {
-    if (!StreamSeek(in, 0, SEEK_SET)) return false;
-    std::size_t got;
-    while ((got = std::fread(block.data(), 1, block.size(), in)) > 0) std::fwrite(block.data(), 1, got, out_);
-    return !std::ferror(in) && !std::ferror(out_);
-  }
-
-  FILE* out_;
-  const std::string& container_;
-  const std::vector<PayloadFile>& files_;
-  unsigned jobs_;
-  EncodeEffort effort_;
-  const MemberTimes& times_;
-  Progress& progress_;
-  ProgressLine& line_;
-  std::vector<EncodedMember> members_;
-  std::mutex lock_;
-  std::condition_variable changed_;
-  std::size_t next_ = 0;
-  std::size_t appended_ = 0;
-  bool stopping_ = false;
-};
+  };
+  return RunInOrder(files.size(), jobs, encode, append);
+}
 
 }  // namespace
 
@@ -223,7 +161,7 @@ bool PackContainer(const std::string& container, const std::vector<PayloadFile>&
 
   bool ok = jobs <= 1
                 ? PackInOrder(out, container, files, effort, times, progress, line, summary, failure)
-                : ParallelPacker(out, container, files, jobs, effort, times, progress, line).Run(summary, failure);
+                : PackSideBySide(out, container, files, jobs, effort, times, progress, line, summary, failure);
   line.Stop();
   if (!ok) return false;
 

@@ -30,10 +30,13 @@ constexpr int CREATE_ATTEMPTS = 16;
 // the heap. Commands hold at most a few temporary files per worker.
 constexpr int SLOT_COUNT = 512;
 constexpr std::size_t SLOT_PATH_SIZE = 4096;
+// Every member has an initializer, so that the table is initialized at
+// compile time, as zero bytes that the system maps in only when a slot is
+// used: set at start-up, it would take 2 MiB and a page fault per slot.
 struct Slot {
   std::atomic<bool> Taken{false};
   std::atomic<bool> Live{false};  // Path names a file of ours
-  char Path[SLOT_PATH_SIZE];
+  char Path[SLOT_PATH_SIZE] = {};
 };
 Slot slots[SLOT_COUNT];
 
@@ -282,6 +285,24 @@ bool TempFile::Create(std::string& failure) {
   if (failure.empty()) failure = "cannot create a temporary file beside it: every fresh name was taken";
   ReleaseSlot(slot);
   return false;
+}
+
+bool TempFile::Seal(std::string& failure) {
+  if (!stream_) {
+    failure = "no file to put in place";
+    Discard();
+    return false;
+  }
+  if (std::ferror(stream_) || std::fflush(stream_) != 0) {
+    failure = "write error: " + ErrnoText();
+    Discard();
+    return false;
+  }
+#ifdef __linux__
+  // Only a head start for the write-back: Commit's fsync is what waits.
+  sync_file_range(fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  return true;
 }
 
 bool TempFile::Commit(std::string& failure) {

@@ -27,6 +27,12 @@ class TempFile {
   FILE* Stream() const { return stream_; }
   const std::string& Path() const { return path_; }
 
+  // For a file that is complete: writes out the stream's buffer and has the
+  // system start writing the file to the disk, without waiting for it, so
+  // that a worker can go on while another thread commits the file later.
+  // On failure the temporary file is gone and the text says why.
+  bool Seal(std::string& failure);
+
   // Flushes the file to the disk, closes it and renames it over the target.
   // On failure the temporary file is gone, the target is untouched, and the
   // text says why.
