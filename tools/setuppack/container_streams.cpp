@@ -26,6 +26,6 @@ bool ContainerStreams::Open(unsigned workers, std::string& failure) {
 }
 
 TLZSS& ContainerStreams::Codec(unsigned worker) {
-  if (!codecs_[worker]) codecs_[worker] = std::make_unique<TLZSS>(0);
+  if (!codecs_[worker]) codecs_[worker] = std::make_unique<WorkerCodec>();
   return *codecs_[worker];
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "container_reader.h"
-#include "lzss.h"
+#include "worker_codec.h"
 
 // The workers for `members` members: `jobs`, but none without a member and
 // at least one.
@@ -37,5 +37,5 @@ class ContainerStreams {
   ContainerReader& reader_;
   std::string path_;
   std::vector<FILE*> streams_;
-  std::vector<std::unique_ptr<TLZSS>> codecs_;
+  std::vector<std::unique_ptr<WorkerCodec>> codecs_;
 };

@@ -12,6 +12,7 @@
 #include "progress_line.h"
 #include "stream_position.h"
 #include "temp_file.h"
+#include "worker_codec.h"
 
 namespace {
 
@@ -112,9 +113,9 @@ bool CopyInto(FILE* in, FILE* out, std::vector<char>& block) {
 bool PackSideBySide(FILE* out, const std::string& container, const std::vector<PayloadFile>& files, unsigned jobs,
                     EncodeEffort effort, const MemberTimes& times, Progress& progress, ProgressLine& line,
                     PackSummary& summary, Problem& failure) {
-  std::vector<std::unique_ptr<TLZSS>> codecs(jobs);
+  std::vector<std::unique_ptr<WorkerCodec>> codecs(jobs);
   std::function<EncodedMember(unsigned, std::size_t)> encode = [&](unsigned worker, std::size_t index) {
-    if (!codecs[worker]) codecs[worker] = std::make_unique<TLZSS>(0);
+    if (!codecs[worker]) codecs[worker] = std::make_unique<WorkerCodec>();
     EncodedMember member =
         EncodeAside(*codecs[worker], container, files[index], *progress.Watches[worker], effort, times);
     progress.Finished += files[index].Size;
