@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Every file that `setuppack create`, `medium` and `extract` make is created
 # exclusively, and nothing that exists is opened for writing: under strace,
-# every open that may create or write a file carries O_EXCL.
+# every open that may create or write a file carries O_EXCL. A file that
+# replaces another is on the disk before the rename (one fsync each), so a
+# crash cannot leave an empty file where the old one was; a new name is not
+# waited for.
 #
 #   check_exclusive_creates.sh SETUPPACK
 #
@@ -23,7 +26,7 @@ status=0
 traced() {
   local log=$1
   shift
-  strace -f -o "$log" -e trace=open,openat,openat2,creat "$setuppack" "$@" || {
+  strace -f -o "$log" -e trace=open,openat,openat2,creat,fsync,fdatasync "$setuppack" "$@" || {
     echo "setuppack $* failed"
     status=1
   }
@@ -49,6 +52,16 @@ for log in "$work"/create1.log "$work"/create2.log "$work"/extract1.log "$work"/
     status=1
   fi
   echo "$name: $(grep -c . <<<"$writing") files created, each with O_EXCL"
+done
+# What each run replaced: create2 the container of create1; extract1
+# DATA.TXT ("old"), not INSTALL.EXE; extract2 both members of extract1.
+for expected in create1:0 create2:1 extract1:1 extract2:2; do
+  name=${expected%:*}
+  syncs=$(grep -cE '^[0-9]+ +f(data)?sync\(' "$work/$name.log")
+  if [ "$syncs" != "${expected#*:}" ]; then
+    echo "$name: $syncs files flushed to the disk, expected ${expected#*:}"
+    status=1
+  fi
 done
 cmp -s "$work/payload/DATA.TXT" "$work/out/DATA.TXT" || { echo "extract did not replace DATA.TXT"; status=1; }
 exit "$status"

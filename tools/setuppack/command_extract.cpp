@@ -97,5 +97,5 @@ int RunExtract(const std::string& container, const std::string& directory, unsig
       console.Error(MemberTarget(directory, entry.Name), result.Why);
     return false;
   };
-  return RunInOrder(entries.size(), streams.Count(), decode, putInPlace) ? EXIT_OK : EXIT_BAD_DATA;
+  return RunInOrder(entries.size(), streams.Count(), decode, putInPlace, TokenBytesOf(entries)) ? EXIT_OK : EXIT_BAD_DATA;
 }

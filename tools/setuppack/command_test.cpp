@@ -70,7 +70,7 @@ int RunTest(const std::string& container, unsigned jobs, const Console& console)
     line.MemberDone();
     return true;
   };
-  RunInOrder(entries.size(), streams.Count(), check, take);
+  RunInOrder(entries.size(), streams.Count(), check, take, TokenBytesOf(entries));
   line.Stop();
   if (!damaged && reader.TrailingBytes() > 0) {
     damage = {-1, {}, reader.EndOfEntries(),

@@ -25,6 +25,10 @@ bool ContainerStreams::Open(unsigned workers, std::string& failure) {
   return true;
 }
 
+std::function<std::uint64_t(std::size_t)> TokenBytesOf(const std::vector<StoredEntry>& entries) {
+  return [&entries](std::size_t index) -> std::uint64_t { return entries[index].Header.PackedSize; };
+}
+
 TLZSS& ContainerStreams::Codec(unsigned worker) {
   if (!codecs_[worker]) codecs_[worker] = std::make_unique<WorkerCodec>();
   return *codecs_[worker];

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +19,10 @@
 // The workers for `members` members: `jobs`, but none without a member and
 // at least one.
 unsigned JobsFor(std::size_t members, unsigned jobs);
+
+// What a member costs to decode or check, as far as the workers guess it
+// before they start (see RunInOrder): its token bytes.
+std::function<std::uint64_t(std::size_t)> TokenBytesOf(const std::vector<StoredEntry>& entries);
 
 class ContainerStreams {
  public:

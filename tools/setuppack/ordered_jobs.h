@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -23,12 +24,21 @@
 // exception of work or take stops the run the same way and is thrown on
 // when every worker has ended.
 //
-// Workers run at most 2 * jobs items ahead of the taking, which bounds what
+// Workers run at most 4 * jobs items ahead of the taking, which bounds what
 // waiting results hold (temporary files, for extract). With one job, or one
 // item, everything runs on the calling thread.
+//
+// `weight`, when given, guesses what an item costs (a member's token bytes):
+// among the items the window allows, a free worker starts the heaviest
+// first, so that a long member does not start last and leave the other
+// workers idle at the end. It changes only the order of the work, never
+// that of the taking. The window is twice what the workers need to keep
+// busy: a light item that waits for its turn does not fill the window and
+// hold the workers up while it is done last.
 template <class Result>
 bool RunInOrder(std::size_t count, unsigned jobs, const std::function<Result(unsigned, std::size_t)>& work,
-                const std::function<bool(std::size_t, Result&)>& take) {
+                const std::function<bool(std::size_t, Result&)>& take,
+                const std::function<std::uint64_t(std::size_t)>& weight = nullptr) {
   if (jobs <= 1 || count <= 1) {
     for (std::size_t i = 0; i < count; ++i) {
       Result result = work(0, i);
@@ -42,22 +52,41 @@ bool RunInOrder(std::size_t count, unsigned jobs, const std::function<Result(uns
     std::optional<Result> Value;
     std::exception_ptr Failure;
   };
-  const std::size_t window = 2 * static_cast<std::size_t>(jobs);
+  const std::size_t window = 4 * static_cast<std::size_t>(jobs);
   std::vector<Slot> slots(window);
   std::mutex lock;
   std::condition_variable changed;
-  std::size_t next = 0;   // the next item a worker starts
+  std::vector<bool> started(count);
+  std::size_t startedCount = 0;
   std::size_t taken = 0;  // items taken so far
   bool stopping = false;
+  // The item to start next, under the lock: the heaviest one not started
+  // among those the window allows, the first of equals; `count` when none.
+  auto pick = [&]() -> std::size_t {
+    std::size_t best = count;
+    std::uint64_t bestWeight = 0;
+    const std::size_t end = taken + window < count ? taken + window : count;
+    for (std::size_t i = taken; i < end; ++i) {
+      if (started[i]) continue;
+      if (!weight) return i;
+      std::uint64_t w = weight(i);
+      if (best == count || w > bestWeight) {
+        best = i;
+        bestWeight = w;
+      }
+    }
+    return best;
+  };
 
   auto worker = [&](unsigned k) {
     for (;;) {
-      std::size_t index;
+      std::size_t index = count;
       {
         std::unique_lock<std::mutex> hold(lock);
-        changed.wait(hold, [&] { return stopping || next >= count || next < taken + window; });
-        if (stopping || next >= count) return;
-        index = next++;
+        changed.wait(hold, [&] { return stopping || startedCount == count || (index = pick()) < count; });
+        if (stopping || index == count) return;
+        started[index] = true;
+        ++startedCount;
       }
       std::optional<Result> value;
       std::exception_ptr failure;

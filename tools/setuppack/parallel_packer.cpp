@@ -137,7 +137,7 @@ bool PackSideBySide(FILE* out, const std::string& container, const std::vector<P
     line.MemberDone();
     return true;
   };
-  return RunInOrder(files.size(), jobs, encode, append);
+  return RunInOrder(files.size(), jobs, encode, append, [&files](std::size_t index) { return files[index].Size; });
 }
 
 }  // namespace

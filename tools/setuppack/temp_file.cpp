@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -218,15 +219,25 @@ bool Rename(const std::string& from, const std::string& to) {
 #endif
 }
 
-// Flushes a stream to the disk and closes it; false, with errno's text,
-// on any error, an earlier failed write included.
-bool CloseDurably(FILE* stream, std::string& failure) {
+// Whether a file (or anything else) stands at `path` now.
+bool Exists(const std::string& path) {
+#ifdef _WIN32
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0;
+#endif
+}
+
+// Closes a stream; false, with errno's text, on any error, an earlier
+// failed write included. `durably`: its bytes are on the disk first.
+bool CloseChecked(FILE* stream, bool durably, std::string& failure) {
   bool failedBefore = std::ferror(stream) != 0;
   bool ok = std::fflush(stream) == 0 && !failedBefore;
 #ifdef _WIN32
-  ok = ok && _commit(_fileno(stream)) == 0;
+  ok = ok && (!durably || _commit(_fileno(stream)) == 0);
 #else
-  ok = ok && fsync(fileno(stream)) == 0;
+  ok = ok && (!durably || fsync(fileno(stream)) == 0);
 #endif
   if (!ok) failure = "write error: " + ErrnoText();
   if (std::fclose(stream) != 0 && ok) {
@@ -299,8 +310,9 @@ bool TempFile::Seal(std::string& failure) {
     return false;
   }
 #ifdef __linux__
-  // Only a head start for the write-back: Commit's fsync is what waits.
-  sync_file_range(fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
+  // Only a head start for the write-back of a file that will replace
+  // another: Commit's fsync is what waits.
+  if (Exists(target_)) sync_file_range(fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
   return true;
 }
@@ -313,7 +325,11 @@ bool TempFile::Commit(std::string& failure) {
     Discard();
     return false;
   }
-  if (!CloseDurably(stream, failure)) {
+  // A file that replaces another is on the disk before the rename, so that
+  // a crash leaves the old file or the new one, never an empty one in its
+  // place. A new name has nothing to lose and is left to the write-back,
+  // as any copy leaves it.
+  if (!CloseChecked(stream, Exists(target_), failure)) {
     Discard();
     return false;
   }

@@ -27,13 +27,15 @@ class TempFile {
   FILE* Stream() const { return stream_; }
   const std::string& Path() const { return path_; }
 
-  // For a file that is complete: writes out the stream's buffer and has the
-  // system start writing the file to the disk, without waiting for it, so
-  // that a worker can go on while another thread commits the file later.
+  // For a file that is complete: writes out the stream's buffer and, when
+  // it will replace a file, has the system start writing it to the disk,
+  // without waiting for it, so that a worker can go on while another thread
+  // commits the file later.
   // On failure the temporary file is gone and the text says why.
   bool Seal(std::string& failure);
 
-  // Flushes the file to the disk, closes it and renames it over the target.
+  // Closes the file and renames it over the target; a file that replaces
+  // one is flushed to the disk first.
   // On failure the temporary file is gone, the target is untouched, and the
   // text says why.
   bool Commit(std::string& failure);
