@@ -1,5 +1,4 @@
 // The demo's hands inside Wine:
-//   demo_driver probe                       prints "ok" (can this build run here?)
 //   demo_driver wait-title TITLE SECONDS    prints the handle of the top-level window so titled
 //   demo_driver wait-class CLASS SECONDS    the same by window class
 //   demo_driver press TITLE BUTTON          clicks the button so labelled in that window
@@ -58,10 +57,6 @@ int Press(const char* title, const char* label) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "probe") == 0) {
-    std::printf("ok\n");
-    return 0;
-  }
   if (argc == 4 && std::strcmp(argv[1], "wait-title") == 0)
     return WaitForWindow([&] { return FindWindowA(nullptr, argv[2]); }, argv[3]);
   if (argc == 4 && std::strcmp(argv[1], "wait-class") == 0)
@@ -79,6 +74,6 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  std::fprintf(stderr, "usage: demo_driver probe|wait-title|wait-class|press|post|wait-exit ...\n");
+  std::fprintf(stderr, "usage: demo_driver wait-title|wait-class|press|post|wait-exit ...\n");
   return 2;
 }

@@ -1,5 +1,5 @@
-# Sourced by scripts/setup and scripts/test: can this host run the 32-bit
-# build? Two questions, asked the same way by both.
+# Sourced by scripts/setup, scripts/test and scripts/demo: can this host run
+# the 32-bit build? Two questions, asked the same way by all of them.
 
 # The kernel executes i386 code: a 93-byte static ELF that exits with 42.
 runs_i386_code() {
