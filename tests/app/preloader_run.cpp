@@ -89,7 +89,9 @@ Started Start(const std::string& what, const std::string& exe, const std::string
     started = StartOnce(exe, commandLine, cwd, environment);
     if (started.Process) break;
     log.Add(what + " did not start, error " + std::to_string(started.Error));
-    Sleep(500);
+    // A pause between tries, not a wait for anything: a start refused by a
+    // busy machine has no event to wait on. None after the last try.
+    if (attempt < START_TRIES) Sleep(500);
   }
   return started;
 }
