@@ -24,6 +24,14 @@ bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 void TableReporter::ReportRuns(const std::vector<Run>& runs) {
   ConsoleReporter::ReportRuns(runs);
   for (const Run& run : runs) {
+    // A row that could not be timed here says why, where the reason is
+    // the machine's (the 32-bit product only emulated).
+    if (run.error_occurred && StartsWith(run.error_message, "emulated")) {
+      std::string name = run.run_name.function_name;
+      if (!rows_.count(name)) order_.push_back(name);
+      rows_[name].Note = run.error_message;
+      continue;
+    }
     bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
     bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
     if (!median && !single) continue;
@@ -52,6 +60,10 @@ bool TableReporter::PrintTable() const {
   std::printf("\n%-22s %10s %-20s %7s %9s %7s\n", "benchmark (median)", "MB/s", "yardstick", "x yard", "x memcpy",
               "x copy");
   for (const std::string& name : order_) {
+    if (!Find(name)->Note.empty()) {
+      std::printf("%-22s %s\n", name.c_str(), Find(name)->Note.c_str());
+      continue;
+    }
     double rate = Rate(name);
     std::string yardstick;
     for (const auto& pair : kYardsticks)

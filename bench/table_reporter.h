@@ -18,6 +18,7 @@ class TableReporter : public benchmark::ConsoleReporter {
   struct Row {
     double BytesPerSecond = 0;
     std::map<std::string, double> Counters;
+    std::string Note;  // why the row was not timed
   };
   const Row* Find(const std::string& name) const;
   double Rate(const std::string& name) const;

@@ -32,6 +32,10 @@ const char* Env(const char* name) {
   return value && *value ? value : nullptr;
 }
 
+// The 32-bit product runs here only under an emulator of i386 code, whose
+// speed says nothing of the product's.
+constexpr char EMULATED[] = "emulated: not timed";
+
 // The path as Wine's drive Z: (the root of the host) names it.
 std::string WinePath(const std::string& path) {
   std::string windows = "Z:" + fs::absolute(path).string();
@@ -51,6 +55,7 @@ double Now() {
 // Decode of one member file to file, timed inside the 32-bit probe: one run
 // to warm up, then one per iteration.
 void BM_DecodeWin32(benchmark::State& state, CorpusKind kind) {
+  if (Env("PRELOADER_WINE_EMULATED")) return state.SkipWithError(EMULATED);
   const char* probe = Env("PRELOADER_WINE_DECODE_PROBE");
   if (!probe) return state.SkipWithError("PRELOADER_WINE_DECODE_PROBE not set");
   const std::string& member = CorpusMember(kind);
@@ -87,6 +92,10 @@ const Medium* MakeMedium(benchmark::State& state, bool alone = false) {
   static bool made[2] = {false, false};
   Medium& medium = media[alone];
   if (made[alone]) return &medium;
+  if (Env("PRELOADER_WINE_EMULATED")) {
+    state.SkipWithError(EMULATED);
+    return nullptr;
+  }
   const char* setup = Env("PRELOADER_WINE_SETUP");
   const char* installer = Env("PRELOADER_WINE_INSTALLER");
   const char* setuppack = Env("PRELOADER_SETUPPACK");
