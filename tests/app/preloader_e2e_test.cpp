@@ -332,3 +332,34 @@ TEST(Preloader, AllStagingNamesTakenGetTheBoxAndNothingIsWrittenOrStarted) {
   EXPECT_FALSE(Report::Read(AllTakenDir() + "their-report.txt").Exists());
   EXPECT_FALSE(c.Run.Installer.Exists());
 }
+
+// Faults of the machine, as the definition has them: the member that did
+// not fit or could not be read gets the box, the members before it are
+// complete, the installer starts with what was unpacked, and its message
+// ends the run.
+class MachineFault : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(MachineFault, TheBoxNamesTheMemberAndTheInstallerRunsAllTheSame) {
+  const PreloaderCase& c = Ended(GetParam().first);
+  const std::string failing = GetParam().second;
+  ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + "_Orvane3d1\\" + failing);
+  EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
+
+  ASSERT_TRUE(c.Run.Installer.Exists()) << "the installer did not run";
+  ASSERT_EQ(c.Run.Installer.All("posted").size(), 1u);
+  ExpectCleanUpDelayedFrom(c, c.Run.Installer.Number("posted"));
+  // Every case puts the failing member just before LATER.BIN.
+  for (const auto& m : c.Members) {
+    if (m.first == failing || m.first == "LATER.BIN" || m.first == "INSTALL.EXE") continue;
+    EXPECT_EQ(ReadWholeFile(c.Run.TempDir + "_Orvane3d1\\" + m.first), m.second) << m.first;
+  }
+  EXPECT_EQ(c.Run.TempTree.count("_Orvane3d1\\LATER.BIN"), 0u);
+  EXPECT_EQ(c.Run.TempTree.count("_Orvane3d1\\INSTALL.EXE"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Preloader, MachineFault,
+                         ::testing::Values(std::make_pair("disk-full", "BIG.BIN"),
+                                           std::make_pair("cut-short", "CUT.BIN")),
+                         [](const ::testing::TestParamInfo<std::pair<const char*, const char*>>& param) {
+                           return std::string(param.index == 0 ? "DiskFull" : "ContainerCutShort");
+                         });

@@ -175,6 +175,7 @@ std::string SetupExePath() { return WindowsPath(SETUP_EXE); }
 std::string SignedSetupExePath() { return WindowsPath(SIGNED_SETUP_EXE); }
 std::string StandinExePath() { return WindowsPath(STANDIN_INSTALLER_EXE); }
 std::string AllTakenDir() { return WindowsPath(ALL_TAKEN_DIR) + "\\"; }
+std::string SmallTempDir() { return WindowsPath(SMALL_TEMP_DIR) + "\\"; }
 
 std::uint64_t FileTimeToNumber(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;

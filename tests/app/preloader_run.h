@@ -72,6 +72,10 @@ std::string StandinExePath();
 // _Orvane3d32000\ with someone else's INSTALL.EXE (a stand-in installer)
 // and its STANDIN.CFG, which would have it write their-report.txt here.
 std::string AllTakenDir();
+// A small file system of its own (tmpfs), mounted by mount_small_temp.sh
+// before the runs: room for the stand-in installer and a little more
+// (Windows path, with trailing backslash).
+std::string SmallTempDir();
 
 // Runs the scenario in caseDir (with trailing backslash). Safe to call from
 // several threads at once.

@@ -81,8 +81,14 @@ class CaseBuilder {
     c_.Setup.TempDir = dir;
     return *this;
   }
+  // The container ends this many bytes early: a medium that gives out.
+  CaseBuilder& CutShort(std::size_t bytes) {
+    cut_ = bytes;
+    return *this;
+  }
   void Add() {
     c_.Setup.Archive = countSet_ ? MakeContainer(count_, entries_) : MakeContainer(entries_);
+    c_.Setup.Archive.resize(c_.Setup.Archive.size() - cut_);
     std::string name = c_.Setup.Name;
     cases[name] = std::move(c_);
   }
@@ -92,6 +98,7 @@ class CaseBuilder {
   std::vector<ContainerEntry> entries_;
   std::uint16_t count_ = 0;
   bool countSet_ = false;
+  std::size_t cut_ = 0;
 };
 
 Bytes Text(const std::string& s) { return BytesOf(s); }
@@ -153,6 +160,24 @@ void BuildCases() {
       .PresetTheirStaging("_Orvane3d1")
       .PresetTempFile("_Orvane3d2")
       .Staging("_Orvane3d3\\")
+      .Add();
+
+  // A medium that gives out in the middle of the last member.
+  CaseBuilder("cut-short", Driving::AnswerBox)
+      .Installer("once")
+      .Member("GOOD.BIN", RandomBytes(20000, 11), TIME_DATA)
+      .Member("CUT.BIN", RandomBytes(50000, 12), TIME_DATA)
+      .CutShort(1000)
+      .Add();
+
+  // A temporary location on a file system of its own that holds the
+  // installer and the first member, not the second: the disk fills up.
+  CaseBuilder("disk-full", Driving::AnswerBox)
+      .Installer("once")
+      .Member("FIRST.BIN", RandomBytes(20000, 13), TIME_DATA)
+      .Member("BIG.BIN", RandomBytes(4 << 20, 14), TIME_DATA)
+      .Member("LATER.BIN", RandomBytes(300, 15), TIME_DATA)
+      .TempDir(SmallTempDir())
       .Add();
 
   CaseBuilder("all-taken", Driving::AnswerBoxThenCloseWhenIdle)
