@@ -144,6 +144,12 @@ TEST_F(Medium, RefusesWhatIsNoWindowsProgram) {
     ExpectRefused(run, bad.Reason);
   }
   ExpectRefused(Run({"--preloader", dir.File("MISSING.EXE")}), "cannot open the preloader");
+  // Checked before a byte is copied: a sparse file costs nothing here.
+  WriteWholeFile(dir.File("NOTEXE"), program);
+  fs::resize_file(dir.File("NOTEXE"), (16 << 20) + 1);
+  RunResult huge = Run({"--preloader", dir.File("NOTEXE")});
+  fs::remove(dir.File("NOTEXE"));
+  ExpectRefused(huge, "more than the 16 MiB a preloader may have");
   ExpectRefused(Run({"--preloader", payload}), "not a regular file");
 }
 
@@ -159,6 +165,11 @@ TEST_F(Medium, RefusedPayloadWritesNothing) {
   fs::create_directories(payload + "/SUB");
   ExpectRefused(Run({"--preloader", preloader}), "creates no subdirectories");
   fs::remove(payload + "/SUB");
+
+  // A medium starts its installer: a payload without one is refused.
+  fs::rename(payload + "/INSTALL.EXE", payload + "/INSTALL.BAK");
+  ExpectRefused(Run({"--preloader", preloader}), "so the medium would start nothing");
+  fs::rename(payload + "/INSTALL.BAK", payload + "/INSTALL.EXE");
 
   // Nor is a directory made for the medium, or a level above it.
   out = dir.File("new/deeper/medium");

@@ -3,6 +3,6 @@
 
 int RunCreate(const CreateOptions& options, const Console& console) {
   std::vector<PayloadFile> files;
-  if (!ListPayloadFor(options, {}, console, files)) return EXIT_BAD_DATA;
+  if (!ListPayloadFor(options, {}, InstallerRule::Warn, console, files)) return EXIT_BAD_DATA;
   return PackAndReport(options, files, console) ? EXIT_OK : EXIT_BAD_DATA;
 }

@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* CONTAINER_NAME = "SETUP.TMP";
 constexpr const char* AUTORUN_NAME = "AUTORUN.INF";
+// A preloader is tens of KB; a file far larger is a wrong name, not one.
+constexpr std::uintmax_t PRELOADER_SIZE_LIMIT = 16 << 20;
 
 // Windows reads AUTORUN.INF from the root of a disc or stick: it offers to
 // start SETUP.EXE and shows the medium with SETUP.EXE's icon.
@@ -47,6 +49,13 @@ FILE* OpenPreloader(const MediumOptions& options, const Console& console, std::s
   FILE* stream = OpenInputFile(path, nullptr, fault, why);
   if (!stream) {
     console.Error(path, fault == InputFault::CannotOpen ? "cannot open the preloader: " + why : why);
+    return nullptr;
+  }
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (!error && size > PRELOADER_SIZE_LIMIT) {
+    std::fclose(stream);
+    console.Error(path, std::to_string(size) + " bytes, more than the 16 MiB a preloader may have; refused as the preloader");
     return nullptr;
   }
   std::string warning;
@@ -112,7 +121,7 @@ int RunMedium(const MediumOptions& options, const Console& console) {
   std::vector<std::string> others{setupExe};
   if (options.Autorun) others.push_back(autorun);
   std::vector<PayloadFile> files;
-  if (!ListPayloadFor(pack, others, console, files)) return EXIT_BAD_DATA;
+  if (!ListPayloadFor(pack, others, InstallerRule::Require, console, files)) return EXIT_BAD_DATA;
 
   std::vector<fs::path> created = MissingDirectories(directory);
   fs::create_directories(directory, error);

@@ -22,7 +22,7 @@ std::string Ratio(std::uint64_t packed, std::uint64_t unpacked) {
 }  // namespace
 
 bool ListPayloadFor(const CreateOptions& options, const std::vector<std::string>& otherOutputs,
-                    const Console& console, std::vector<PayloadFile>& files) {
+                    InstallerRule installer, const Console& console, std::vector<PayloadFile>& files) {
   std::vector<Problem> problems;
   files = CollectPayload(options.Inputs, problems);
   CheckPayload(files, options.Container, problems);
@@ -31,15 +31,17 @@ bool ListPayloadFor(const CreateOptions& options, const std::vector<std::string>
     for (const std::string& output : otherOutputs)
       if (fs::equivalent(file.Path, output, error)) problems.push_back({file.Path, "is the file " + PrintablePath(output) + " being written"});
   if (problems.empty() && files.empty()) problems.push_back({options.Container, "no files to pack"});
+  bool hasInstaller = false;
+  for (const PayloadFile& file : files) hasInstaller = hasInstaller || IsInstaller(file.Name);
+  if (problems.empty() && !hasInstaller && installer == InstallerRule::Require)
+    problems.push_back({options.Container, "no member is named INSTALL.EXE, so the medium would start nothing"});
   if (!problems.empty()) {
     for (const Problem& problem : problems) console.Error(problem.File, problem.What);
     console.Error(options.Container, "refused; nothing was written");
     return false;
   }
 
-  bool hasInstaller = false;
   for (const PayloadFile& file : files) {
-    hasInstaller = hasInstaller || IsInstaller(file.Name);
     if (IsPreloaderIni(file.Name))
       console.Warning(file.Path, "the preloader writes its own Install.ini over this member");
   }
