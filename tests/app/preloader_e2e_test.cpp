@@ -359,7 +359,10 @@ TEST_P(MachineFault, TheBoxNamesTheMemberAndTheInstallerRunsAllTheSame) {
 
 INSTANTIATE_TEST_SUITE_P(Preloader, MachineFault,
                          ::testing::Values(std::make_pair("disk-full", "BIG.BIN"),
-                                           std::make_pair("cut-short", "CUT.BIN")),
+                                           std::make_pair("cut-short", "CUT.BIN"),
+                                           std::make_pair("taken-out", "READ.BIN")),
                          [](const ::testing::TestParamInfo<std::pair<const char*, const char*>>& param) {
-                           return std::string(param.index == 0 ? "DiskFull" : "ContainerCutShort");
+                           return std::string(param.index == 0   ? "DiskFull"
+                                              : param.index == 1 ? "ContainerCutShort"
+                                                                 : "MediumTakenOut");
                          });

@@ -176,6 +176,8 @@ std::string SignedSetupExePath() { return WindowsPath(SIGNED_SETUP_EXE); }
 std::string StandinExePath() { return WindowsPath(STANDIN_INSTALLER_EXE); }
 std::string AllTakenDir() { return WindowsPath(ALL_TAKEN_DIR) + "\\"; }
 std::string SmallTempDir() { return WindowsPath(SMALL_TEMP_DIR) + "\\"; }
+std::string FailingMediumDir() { return WindowsPath(FAILING_MEDIUM_DIR) + "\\"; }
+std::string FailingMediumSource() { return WindowsPath(FAILING_MEDIUM_SOURCE) + "\\"; }
 
 std::uint64_t FileTimeToNumber(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -190,14 +192,17 @@ Tree ListTree(const std::string& dir) {
 PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) {
   PreloaderRun run;
   StepLog log(run.Steps);
-  run.MediumDir = caseDir + "medium\\";
+  bool failing = scenario.TakenOutAt != 0;
+  run.MediumDir = failing ? FailingMediumDir() : caseDir + "medium\\";
+  // Where the medium's files are written: the failing medium only shows them.
+  std::string mediumSource = failing ? FailingMediumSource() : run.MediumDir;
   run.TempDir = scenario.TempDir.empty() ? caseDir + "temp\\" : scenario.TempDir;
   run.ReportPath = caseDir + "installer-report.txt";
   if (!scenario.TempDir.empty() && GetFileAttributesA(run.TempDir.c_str()) == INVALID_FILE_ATTRIBUTES) {
     log.Add("the temporary location " + run.TempDir + " was not made beforehand: SETUP.EXE not started");
     return run;
   }
-  CreateDirectoryA(run.MediumDir.c_str(), nullptr);
+  CreateDirectoryA(mediumSource.c_str(), nullptr);
   CreateDirectoryA(run.TempDir.c_str(), nullptr);
   for (const auto& preset : scenario.PresetTemp) {
     if (preset.first.back() == '\\')
@@ -207,9 +212,11 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   }
 
   std::string setup = run.MediumDir + "SETUP.EXE";
-  if (!CopyFileA((scenario.Program.empty() ? SetupExePath() : scenario.Program).c_str(), setup.c_str(), FALSE))
+  std::string program = scenario.Program.empty() ? SetupExePath() : scenario.Program;
+  if (!CopyFileA(program.c_str(), (mediumSource + "SETUP.EXE").c_str(), FALSE))
     log.Add("copying SETUP.EXE failed, error " + std::to_string(GetLastError()));
-  if (scenario.WithArchive) WriteWholeFile(run.MediumDir + "SETUP.TMP", scenario.Archive);
+  if (scenario.WithArchive) WriteWholeFile(mediumSource + "SETUP.TMP", scenario.Archive);
+  if (failing) WriteWholeFile(WindowsPath(FAILING_MEDIUM_GONE_AT), BytesOf(std::to_string(scenario.TakenOutAt)));
 
   std::string environment = EnvironmentWithTemp(run.TempDir);
   std::string commandLine = Quoted(setup);

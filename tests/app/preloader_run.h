@@ -36,6 +36,9 @@ struct Scenario {
   DWORD IdleMs = 4000;  // how long an unanswered window is watched
   std::string StagingName = "_Orvane3d1\\";
   std::string Program;  // the SETUP.EXE put on the medium; the build's when empty
+  // Not 0: the medium is the failing one of FailingMediumDir(), and
+  // SETUP.TMP cannot be read from this byte on (the disc was taken out).
+  std::uint64_t TakenOutAt = 0;
 };
 
 // Relative path (directories end with '\') -> size, -1 for directories.
@@ -76,6 +79,11 @@ std::string AllTakenDir();
 // before the runs: room for the stand-in installer and a little more
 // (Windows path, with trailing backslash).
 std::string SmallTempDir();
+// A medium served by failing_medium.py, mounted before the runs: it shows
+// what the run writes to FailingMediumSource() (Windows paths, with
+// trailing backslash). One run at a time may use it.
+std::string FailingMediumDir();
+std::string FailingMediumSource();
 
 // Runs the scenario in caseDir (with trailing backslash). Safe to call from
 // several threads at once.

@@ -86,9 +86,15 @@ class CaseBuilder {
     cut_ = bytes;
     return *this;
   }
+  // The disc is taken out this many bytes before the container's end.
+  CaseBuilder& TakenOut(std::size_t bytesBeforeEnd) {
+    takenOut_ = bytesBeforeEnd;
+    return *this;
+  }
   void Add() {
     c_.Setup.Archive = countSet_ ? MakeContainer(count_, entries_) : MakeContainer(entries_);
     c_.Setup.Archive.resize(c_.Setup.Archive.size() - cut_);
+    if (takenOut_) c_.Setup.TakenOutAt = c_.Setup.Archive.size() - takenOut_;
     std::string name = c_.Setup.Name;
     cases[name] = std::move(c_);
   }
@@ -99,6 +105,7 @@ class CaseBuilder {
   std::uint16_t count_ = 0;
   bool countSet_ = false;
   std::size_t cut_ = 0;
+  std::size_t takenOut_ = 0;
 };
 
 Bytes Text(const std::string& s) { return BytesOf(s); }
@@ -178,6 +185,15 @@ void BuildCases() {
       .Member("BIG.BIN", RandomBytes(4 << 20, 14), TIME_DATA)
       .Member("LATER.BIN", RandomBytes(300, 15), TIME_DATA)
       .TempDir(SmallTempDir())
+      .Add();
+
+  // The disc is taken out while the middle of a member is read.
+  CaseBuilder("taken-out", Driving::AnswerBox)
+      .Installer("once")
+      .Member("GOOD.BIN", RandomBytes(20000, 11), TIME_DATA)
+      .Member("READ.BIN", RandomBytes(200000, 16), TIME_DATA)
+      .Member("LATER.BIN", RandomBytes(300, 17), TIME_DATA)
+      .TakenOut(100000)
       .Add();
 
   CaseBuilder("all-taken", Driving::AnswerBoxThenCloseWhenIdle)

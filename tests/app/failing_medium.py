@@ -1,0 +1,107 @@
+#!/usr/bin/python3
+# Debian's own Python: python3-fusepy installs its module there.
+"""failing_medium.py MOUNTPOINT SOURCE GONE_AT | --unmount MOUNTPOINT
+
+Mounts a read-only view of the directory SOURCE on MOUNTPOINT: a medium that
+is taken out while it is read. Every file reads as in SOURCE, except that
+SETUP.TMP fails with an I/O error from the byte offset written in the file
+GONE_AT on (read when SETUP.TMP is opened), as a drive does whose disc was
+taken out. SETUP.TMP bypasses the page cache, so that every read of the
+program reaches this rule. Runs in the background until unmounted; the tests
+run as root, as everything here does.
+"""
+import errno
+import os
+import subprocess
+import sys
+import time
+
+UNMOUNT_TRIES = 50
+
+
+def unmount(mountpoint):
+    for _ in range(UNMOUNT_TRIES):
+        if not os.path.ismount(mountpoint):
+            return 0
+        if subprocess.call(["umount", mountpoint]) == 0:
+            return 0
+        time.sleep(0.2)  # a program of the run may still hold a file there
+    return 1
+
+
+def serve(mountpoint, source, gone_at_file):
+    from fusepy import FUSE, FuseOSError, Operations
+
+    class FailingMedium(Operations):
+        def __init__(self):
+            self.gone_at = {}
+
+        def _path(self, path):
+            return os.path.join(source, path.lstrip("/"))
+
+        def getattr(self, path, fh=None):
+            try:
+                st = os.lstat(self._path(path))
+            except OSError as error:
+                raise FuseOSError(error.errno)
+            return {key: getattr(st, key) for key in (
+                "st_mode", "st_nlink", "st_size", "st_uid", "st_gid", "st_atime", "st_mtime", "st_ctime")}
+
+        def readdir(self, path, fh):
+            return [".", ".."] + os.listdir(self._path(path))
+
+        def open(self, path, fi):
+            if fi.flags & (os.O_WRONLY | os.O_RDWR):
+                raise FuseOSError(errno.EROFS)
+            try:
+                fd = os.open(self._path(path), os.O_RDONLY)
+            except OSError as error:
+                raise FuseOSError(error.errno)
+            if os.path.basename(path).upper() == "SETUP.TMP":
+                with open(gone_at_file) as f:
+                    self.gone_at[fd] = int(f.read().strip())
+                fi.direct_io = True
+            fi.fh = fd
+            return 0
+
+        def read(self, path, size, offset, fi):
+            gone_at = self.gone_at.get(fi.fh)
+            if gone_at is not None:
+                if offset >= gone_at:
+                    raise FuseOSError(errno.EIO)
+                size = min(size, gone_at - offset)
+            return os.pread(fi.fh, size, offset)
+
+        def release(self, path, fi):
+            self.gone_at.pop(fi.fh, None)
+            os.close(fi.fh)
+            return 0
+
+    FUSE(FailingMedium(), mountpoint, foreground=True, ro=True, raw_fi=True, allow_other=True)
+
+
+def main():
+    if sys.argv[1] == "--unmount":
+        return unmount(sys.argv[2])
+    mountpoint, source, gone_at_file = sys.argv[1:4]
+    import fusepy  # noqa: F401  (fails here, with its message, when it is missing)
+    unmount(mountpoint)
+    os.makedirs(mountpoint, exist_ok=True)
+    os.makedirs(source, exist_ok=True)
+    if os.fork() == 0:
+        os.setsid()
+        devnull = os.open(os.devnull, os.O_RDWR)
+        for fd in (0, 1, 2):
+            os.dup2(devnull, fd)
+        serve(mountpoint, source, gone_at_file)
+        os._exit(0)
+    for _ in range(100):  # up to 20 s for the mount to appear
+        if os.path.ismount(mountpoint):
+            return 0
+        time.sleep(0.2)
+    print("failing_medium.py: %s did not get mounted (is /dev/fuse there?)" % mountpoint, file=sys.stderr)
+    return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
