@@ -5,6 +5,7 @@
 #include "app_state.h"
 #include "extract.h"
 #include "paths.h"
+#include "staging_dir.h"
 
 MainWindow::MainWindow() {
   int x = GetSystemMetrics(SM_CXSCREEN) / 2 - MAIN_WINDOW_WIDTH / 2;
@@ -22,5 +23,22 @@ MainWindow::MainWindow() {
   // because no message is taken from the queue until the installer runs.
   UpdateWindow(hwnd);
   SetCapture(hwnd);
-  ExtractArchive(hwnd);
+  // A run that cannot reach the installer tells the user, and the window
+  // then waits until it is closed.
+  switch (ExtractArchive(hwnd)) {
+    case ExtractResult::ArchiveNotOpened:
+      ReportDecodeError(ArchivePath.c_str());
+      break;
+    case ExtractResult::InstallerNotStarted: {
+      // No installer will use what was unpacked: it goes before the box.
+      TString stagingDir = InstallerPath;
+      stagingDir.Truncate(AfterLastSeparator(stagingDir.c_str(), 0));
+      DiscardStaging(stagingDir.c_str());
+      ReportDecodeError(InstallerPath.c_str());
+      break;
+    }
+    case ExtractResult::InstallerStarted:
+    case ExtractResult::StagingRefused:
+      break;
+  }
 }

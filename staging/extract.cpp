@@ -17,12 +17,6 @@ namespace {
 const char ARCHIVE_NAME[] = "SETUP.TMP";
 const char DECODE_ERROR_TEXT[] = "Fehler beim Decodieren!";
 
-// The one message the user sees: a member that could not be written, or a
-// staging directory that could not be had; the caption names the path.
-void ReportDecodeError(const TString& path) {
-  MessageBoxExA(nullptr, DECODE_ERROR_TEXT, path.c_str(), MB_OK, 0);
-}
-
 // Joins `directory` and `name` into a PATH_BUFFER_SIZE buffer; false when
 // the result would not fit.
 bool JoinInBuffer(char* buffer, const char* directory, const char* name) {
@@ -53,7 +47,9 @@ void ReadNameField(TString& destination, ReadBytes read) {
 
 }  // namespace
 
-bool ExtractArchive(HWND window) {
+void ReportDecodeError(const char* path) { MessageBoxExA(nullptr, DECODE_ERROR_TEXT, path, MB_OK, 0); }
+
+ExtractResult ExtractArchive(HWND window) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
   TString stagingRoot = FindStagingRoot();
@@ -67,8 +63,8 @@ bool ExtractArchive(HWND window) {
   // instead of the look for SETUP.TMP: nothing is read, written or started,
   // and the window waits until it is closed.
   if (!IsOwnStagingDir(stagingDir.c_str())) {
-    ReportDecodeError(stagingDir);
-    return false;
+    ReportDecodeError(stagingDir.c_str());
+    return ExtractResult::StagingRefused;
   }
 
   char moduleDirectory[PATH_BUFFER_SIZE];
@@ -77,13 +73,16 @@ bool ExtractArchive(HWND window) {
   ModuleDirectory(moduleDirectory);
   ModuleDirectory(mediumDirectory);
   // Without a module directory, or with an archive path too long for its
-  // buffer, SETUP.TMP cannot be opened: the same quiet failure as a missing
-  // file (and never a SETUP.TMP of the current directory).
-  if (moduleDirectory[0] == '\0' || !JoinInBuffer(archivePath, moduleDirectory, ARCHIVE_NAME))
-    return false;
+  // buffer, SETUP.TMP cannot be opened, as a missing file (and never a
+  // SETUP.TMP of the current directory); the user is then told its bare name.
+  if (moduleDirectory[0] == '\0' || !JoinInBuffer(archivePath, moduleDirectory, ARCHIVE_NAME)) {
+    ArchivePath = ARCHIVE_NAME;
+    return ExtractResult::ArchiveNotOpened;
+  }
+  ArchivePath = archivePath;
 
   TLZSS codec(0);
-  if (!codec.OpenInput(archivePath, -1)) return false;
+  if (!codec.OpenInput(archivePath, -1)) return ExtractResult::ArchiveNotOpened;
 
   // A count that cannot be read in full counts as 0.
   std::uint8_t countBytes[2];
@@ -101,12 +100,13 @@ bool ExtractArchive(HWND window) {
     // opened for them.
     if (CheckMemberName(name.c_str()) != MemberNameFault::None ||
         outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
-      ReportDecodeError(outputPath);
+      ReportDecodeError(outputPath.c_str());
       break;
     }
+    NoteStagedFile(name.c_str());
     codec.OpenOutput(outputPath.c_str(), -1);
     if (!codec.Decode(codec.InputStream, codec.OutputStream)) {
-      ReportDecodeError(outputPath);
+      ReportDecodeError(outputPath.c_str());
       break;
     }
   }
@@ -114,8 +114,8 @@ bool ExtractArchive(HWND window) {
   codec.OpenInput(nullptr, -1);   // closes the container
   codec.OpenOutput(nullptr, -1);  // and the last member's output
 
-  LaunchInstaller(window, stagingRoot.c_str(), mediumDirectory);
-  return true;
+  return LaunchInstaller(window, stagingRoot.c_str(), mediumDirectory) ? ExtractResult::InstallerStarted
+                                                                        : ExtractResult::InstallerNotStarted;
 }
 
 void ReadArchiveName(FILE* stream, TString& destination) {

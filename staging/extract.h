@@ -6,11 +6,29 @@
 #include "tstring.h"
 #include "win32.h"
 
-// Writes the members of SETUP.TMP into the staging directory, then Install.ini,
-// and starts the installer. False, with nothing read, written or started,
-// when the staging directory is not the one this run created (after the
-// decode-error box) or SETUP.TMP cannot be opened (quietly).
-bool ExtractArchive(HWND window);
+enum class ExtractResult {
+  InstallerStarted,
+  // Members and Install.ini were written, but the installer could not be
+  // started: it was not unpacked, or the system refused it.
+  InstallerNotStarted,
+  // SETUP.TMP (ArchivePath) could not be opened: nothing read, written or
+  // started.
+  ArchiveNotOpened,
+  // The staging directory is not the one this run created: the decode-error
+  // box was shown, and nothing read, written or started.
+  StagingRefused,
+};
+
+// Writes the members of SETUP.TMP into the staging directory, then
+// Install.ini, and starts the installer. A member that cannot be written
+// gets the decode-error box and ends the extraction; the hand-off follows
+// all the same. What a result other than InstallerStarted leaves to tell
+// the user is the caller's.
+ExtractResult ExtractArchive(HWND window);
+
+// The one message the user sees: "Fehler beim Decodieren!", no owner, OK
+// only, with the path concerned as its caption.
+void ReportDecodeError(const char* path);
 
 // The name field of a container entry: a 16-bit length, then the bytes.
 // The readers take every byte of the field and keep the name up to its first

@@ -7,6 +7,11 @@
 
 #include "paths.h"
 #include "profile.h"
+#include "staging_dir.h"
+
+namespace {
+const char INI_NAME[] = "Install.ini";
+}
 
 TProfile::TProfile(const char* section, const char* fileName)
     : section_(section), fileName_(fileName) {
@@ -31,8 +36,9 @@ bool TProfile::WriteEntry(const char* key, const char* value) {
   return WritePrivateProfileStringA(section_.c_str(), key, value, fileName_.c_str()) != 0;
 }
 
-void LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory) {
-  TString iniPath = TString(stagingRoot) + StagingDirName + "Install.ini";
+bool LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory) {
+  TString iniPath = TString(stagingRoot) + StagingDirName + INI_NAME;
+  NoteStagedFile(INI_NAME);
   HANDLE ini = CreateFileA(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -54,5 +60,6 @@ void LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDir
   TString commandLine = quoted ? TString("\"") + InstallerPath + "\"" : InstallerPath;
   commandLine += " ";
   commandLine.AppendDecimal(handle);
-  WinExec(commandLine.c_str(), SW_SHOWNORMAL);
+  // WinExec's values up to 31 are errors.
+  return WinExec(commandLine.c_str(), SW_SHOWNORMAL) > 31;
 }

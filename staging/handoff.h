@@ -3,4 +3,7 @@
 
 #include "win32.h"
 
-void LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory);
+// Writes Install.ini and starts InstallerPath with the window's handle.
+// False when the installer could not be started (it was not unpacked, or
+// the system refused to start it).
+bool LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory);

@@ -12,6 +12,7 @@
 TString StagingDirName = "_Orvane3d\\";
 TString StagingBaseName = "_Orvane3d";
 TString InstallerPath = "";
+TString ArchivePath = "";
 
 std::uint16_t LastResortCounter = 0;
 

@@ -12,6 +12,7 @@
 extern TString StagingDirName;   // "_Orvane3d<N>\", set by ChooseStagingDir
 extern TString StagingBaseName;  // "_Orvane3d"
 extern TString InstallerPath;    // set by ExtractArchive
+extern TString ArchivePath;      // SETUP.TMP beside the program, set by ExtractArchive
 
 constexpr int PATH_BUFFER_SIZE = 256;       // terminator included
 constexpr int TEMP_PATH_BUFFER_SIZE = 260;  // terminator included

@@ -12,6 +12,9 @@ namespace {
 // handle that holds it; empty and INVALID_HANDLE_VALUE when there is none.
 TString OwnDirectory;
 HANDLE Held = INVALID_HANDLE_VALUE;
+// The names of the files this run wrote into it, each followed by '/',
+// which no member name holds.
+TString StagedFiles;
 
 bool IsPlainDirectory(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
@@ -30,6 +33,7 @@ bool HeldIsPlainDirectory() {
 
 bool CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security) {
   ReleaseStagingDir();
+  StagedFiles = "";
   if (!CreateDirectoryA(path, security)) return false;
   // Read access makes the share mode count: without FILE_SHARE_DELETE no one
   // else may open the directory for deletion, which a rename needs too.
@@ -64,4 +68,26 @@ void CleanUpStaging(const char* installerPath) {
   ReleaseStagingDir();
   // Only an empty directory goes: whatever the installer left there stays.
   RemoveDirectoryA(directory.c_str());
+}
+
+void NoteStagedFile(const char* name) {
+  StagedFiles += name;
+  StagedFiles += "/";
+}
+
+void DiscardStaging(const char* directory) {
+  if (!IsOwnStagingDir(directory)) return;
+  const char* names = StagedFiles.c_str();
+  while (*names) {
+    const char* end = std::strchr(names, '/');
+    TString path = directory;
+    path.Append(names, static_cast<std::size_t>(end - names));
+    DeleteFileA(path.c_str());  // a name written twice is gone the second time
+    names = end + 1;
+  }
+  StagedFiles = "";
+  ReleaseStagingDir();
+  TString withoutSeparator = directory;
+  withoutSeparator.Truncate(withoutSeparator.size() - 1);
+  RemoveDirectoryA(withoutSeparator.c_str());
 }

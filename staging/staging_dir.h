@@ -34,3 +34,14 @@ void ReleaseStagingDir();
 // deleted. The directory is let go of first, since a held directory cannot
 // be removed, so a clean-up that runs again deletes nothing.
 void CleanUpStaging(const char* installerPath);
+
+// Notes a plain file name of the staging directory that this run is about
+// to write there (a member, Install.ini).
+void NoteStagedFile(const char* name);
+
+// When the installer cannot be started, nothing will ever use what this run
+// unpacked: deletes every noted file, lets go of the directory and removes
+// it when it is then empty. Only inside this run's own directory
+// (IsOwnStagingDir of `directory`, with its trailing backslash); otherwise
+// nothing is deleted.
+void DiscardStaging(const char* directory);

@@ -134,7 +134,7 @@ void BuildCases() {
 
   CaseBuilder("twice", Driving::WaitForExit).Installer("twice").Add();
 
-  CaseBuilder("missing-archive", Driving::CloseWhenIdle).NoArchive().Add();
+  CaseBuilder("missing-archive", Driving::AnswerBoxThenCloseWhenIdle).NoArchive().Add();
 
   HeaderFields wrongMagic;
   wrongMagic.Magic = 0x00137458;
@@ -147,7 +147,12 @@ void BuildCases() {
       .Member("LATER.BIN", RandomBytes(300, 5), TIME_DATA)
       .Add();
 
-  CaseBuilder("count-0x8000", Driving::CloseWhenIdle).Installer("once").Count(0x8000).Add();
+  CaseBuilder("count-0x8000", Driving::AnswerBoxThenCloseWhenIdle).Installer("once").Count(0x8000).Add();
+
+  CaseBuilder("not-a-program", Driving::AnswerBoxThenCloseWhenIdle)
+      .Member("INSTALL.EXE", Text("no program"), TIME_INSTALLER)
+      .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
+      .Add();
 
   CaseBuilder("dot-dot", Driving::AnswerBox)
       .Installer("once")

@@ -109,7 +109,7 @@ ToolRuns DamageTest::RunTools(const Bytes& container) {
 
 void DamageTest::CheckPreloader(const PreloaderRun& run, const Expected& expected) {
   // SETUP.TMP was there: the hand-off runs whatever the members held.
-  EXPECT_TRUE(run.Result);
+  EXPECT_TRUE(run.Result == ExtractResult::InstallerStarted || run.Result == ExtractResult::InstallerNotStarted);
   ASSERT_EQ(run.Started.size(), 1u);
   EXPECT_EQ(run.Started[0].CommandLine, std::string(InstallerPath.c_str()) + " 692");
   EXPECT_EQ(run.InstallIni, INSTALL_INI);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "extract.h"
 #include "setuppack_runner.h"
 #include "sample_container.h"
 #include "standin_fixture.h"
@@ -16,7 +17,7 @@
 extern const char STAGING[];  // c:\windows\temp\_Orvane3d1\ .
 
 struct PreloaderRun {
-  bool Result = false;
+  ExtractResult Result = ExtractResult::StagingRefused;
   std::vector<ShownMessage> Messages;
   std::vector<StartedProgram> Started;
   std::map<std::string, Bytes> Staged;  // the staging directory, Install.ini aside

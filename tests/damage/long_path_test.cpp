@@ -69,7 +69,7 @@ TEST_F(LongPath, AStagingDirectoryWhoseInstallerPathDoesNotFit) {
 
   temp = DirectoryOfLength(234);
   PreloaderRun run = RunPreloader(Container({"A"}), temp);
-  EXPECT_FALSE(run.Result);
+  EXPECT_EQ(run.Result, ExtractResult::StagingRefused);
   ASSERT_EQ(run.Messages.size(), 1u);
   EXPECT_EQ(run.Messages[0].Caption, temp + "_Orvane3d32000\\");
   EXPECT_TRUE(run.Started.empty());

@@ -16,9 +16,10 @@ class Extract : public StagingTest {
 
   void WriteArchive(const Bytes& container) { MakeFile(Medium() + "SETUP.TMP", container); }
 
+  // True when the extraction got as far as the hand-off; result_ tells
+  // whether the installer started.
   bool Run(HWND window = Window()) {
-    ChooseStagingDir();
-    return ExtractArchive(window);
+    return RunPrepared([] {}, window);
   }
 
   // Like Run, with `prepare` run on the staging directory between its
@@ -27,8 +28,10 @@ class Extract : public StagingTest {
   bool RunPrepared(Prepare prepare, HWND window = Window()) {
     ChooseStagingDir();
     prepare();
-    return ExtractArchive(window);
+    result_ = ExtractArchive(window);
+    return result_ == ExtractResult::InstallerStarted || result_ == ExtractResult::InstallerNotStarted;
   }
+  ExtractResult result_ = ExtractResult::StagingRefused;
 
   std::string Staging() const { return Temp() + "_Orvane3d1\\"; }
   std::string Staged(const std::string& name) const { return Staging() + name; }

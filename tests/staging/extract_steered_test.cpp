@@ -160,8 +160,26 @@ TEST_F(SteeredExtract, NoModuleDirectoryMeansNoArchive) {
   MakeFile("c:\\work\\SETUP.TMP", MakeContainer({}));
   SetModule("d:\\" + std::string(300, 'M') + "\\SETUP.EXE");
   EXPECT_FALSE(Run());
+  EXPECT_EQ(result_, ExtractResult::ArchiveNotOpened);
+  EXPECT_STREQ(ArchivePath.c_str(), "SETUP.TMP");
   EXPECT_TRUE(Standin().Started.empty());
   EXPECT_TRUE(Standin().Messages.empty());
+}
+
+// Mended: the extraction tells whether the installer started; a file that
+// is missing or no program (on the platform, the start fails) does not.
+TEST_F(SteeredExtract, TellsWhetherTheInstallerStarted) {
+  const std::pair<std::vector<ContainerEntry>, ExtractResult> cases[] = {
+      {{{"INSTALL.EXE", Member("MZ program")}}, ExtractResult::InstallerStarted},
+      {{{"INSTALL.EXE", Member("no program")}}, ExtractResult::InstallerNotStarted},
+      {{{"SETUP.BIN", Member("MZ program")}}, ExtractResult::InstallerNotStarted}};
+  for (const auto& c : cases) {
+    Restart();
+    WriteArchive(MakeContainer(c.first));
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(result_, c.second) << c.first[0].Name;
+    ExpectHandOff();
+  }
 }
 
 // Mended: an archive path that does not fit 256 bytes is a missing archive.
@@ -236,7 +254,7 @@ TEST_F(NoOwnStagingDir, ADirectoryReplacedByALinkGetsNothing) {
   ChooseStagingDir();
   std::filesystem::rename(Host(Staging()), Host("c:\\moved\\"));
   std::filesystem::create_directory_symlink(Host("c:\\elsewhere\\"), Host("c:\\windows\\temp\\_Orvane3d1"));
-  EXPECT_FALSE(ExtractArchive(Window()));
+  EXPECT_EQ(ExtractArchive(Window()), ExtractResult::StagingRefused);
   ExpectNothingDone(STAGING);
   EXPECT_EQ(List("c:\\elsewhere\\"), std::vector<std::string>{});
 }
@@ -248,7 +266,7 @@ TEST_F(NoOwnStagingDir, ATemporaryLocationChangedSinceTheChoiceGetsNothing) {
   ChooseStagingDir();
   MakeDir("c:\\other\\_Orvane3d1\\");
   Standin().TempPath = "c:\\other\\";
-  EXPECT_FALSE(ExtractArchive(Window()));
+  EXPECT_EQ(ExtractArchive(Window()), ExtractResult::StagingRefused);
   ExpectNothingDone("c:\\other\\_Orvane3d1\\");
   EXPECT_EQ(List(STAGING), std::vector<std::string>{});
 }

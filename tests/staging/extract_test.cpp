@@ -69,11 +69,31 @@ TEST_F(Extract, AnEmptyMemberGivesAnEmptyFileAndGoesOn) {
   EXPECT_EQ(Read(Staged("B.TXT")), BytesOf("b"));
   }
 
-TEST_F(Extract, AMissingArchiveIsFalseQuietAndLeavesAnEmptyStagingDirectory) {
+TEST_F(Extract, AMissingArchiveIsToldByItsPathAndLeavesAnEmptyStagingDirectory) {
   EXPECT_FALSE(Run());
+  EXPECT_EQ(result_, ExtractResult::ArchiveNotOpened);
+  EXPECT_STREQ(ArchivePath.c_str(), (Medium() + "SETUP.TMP").c_str());
   EXPECT_TRUE(IsDir(Staging()));
   EXPECT_EQ(List(Staging()), std::vector<std::string>{});
-      EXPECT_STREQ(InstallerPath.c_str(), Staged("INSTALL.EXE").c_str());
+  EXPECT_STREQ(InstallerPath.c_str(), Staged("INSTALL.EXE").c_str());
+}
+
+// Mended: when the installer cannot be started, what the run wrote goes
+// again, and only that: a file that someone else put there stays, and
+// with it the directory.
+TEST_F(Extract, AnInstallerThatCannotStartHasTheRunsFilesDiscarded) {
+  WriteArchive(MakeContainer({{"A.TXT", Member("a")}, {"A.TXT", Member("again")}, {"B.TXT", Member("b")}}));
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(result_, ExtractResult::InstallerNotStarted);  // there is no INSTALL.EXE
+  DiscardStaging(Staging().c_str());
+  EXPECT_FALSE(Exists(Staging()));
+  EXPECT_FALSE(IsOwnStagingDir(Staging().c_str()));
+
+  Restart();
+  WriteArchive(MakeContainer({{"A.TXT", Member("a")}}));
+  EXPECT_TRUE(RunPrepared([this] { MakeFile(Staged("OTHER.DAT"), BytesOf("theirs")); }));
+  DiscardStaging(Staging().c_str());
+  EXPECT_EQ(List(Staging()), std::vector<std::string>{"OTHER.DAT"});
 }
 
 TEST_F(Extract, NamesWithDotsThatStayInsideAreWritten) {

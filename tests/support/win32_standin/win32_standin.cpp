@@ -487,9 +487,22 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
   return std::fclose(f) == 0 && ok;
 }
 
+// Records the start and answers as the system would, without starting
+// anything: a program file that is missing is ERROR_FILE_NOT_FOUND, one that
+// is no executable (no "MZ") ERROR_BAD_FORMAT, and any other a success.
 UINT WinExec(LPCSTR commandLine, UINT show) {
-  Standin().Started.push_back({commandLine ? commandLine : "", show});
-  return 2;  // ERROR_FILE_NOT_FOUND: the stand-in starts nothing
+  std::string line = commandLine ? commandLine : "";
+  Standin().Started.push_back({line, show});
+  std::string program = line.empty() || line[0] != '"' ? line.substr(0, line.find(' '))
+                                                        : line.substr(1, line.find('"', 1) - 1);
+  std::string host = HostPath(program);
+  struct stat info;
+  if (host.empty() || ::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return ERROR_FILE_NOT_FOUND;
+  char magic[2] = {};
+  FILE* file = std::fopen(host.c_str(), "rb");
+  std::size_t got = file ? std::fread(magic, 1, 2, file) : 0;
+  if (file) std::fclose(file);
+  return got == 2 && magic[0] == 'M' && magic[1] == 'Z' ? 33 : ERROR_BAD_FORMAT;
 }
 
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language) {

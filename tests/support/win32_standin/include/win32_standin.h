@@ -175,6 +175,7 @@ constexpr int IDOK = 1;
 constexpr UINT OF_EXIST = 0x4000;
 constexpr HFILE HFILE_ERROR = -1;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_BAD_FORMAT = 11;
 constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
