@@ -19,28 +19,15 @@ namespace fs = std::filesystem;
 namespace {
 
 // Every entry's name field and header, before anything is written: the
-// container must read whole, every name must be one the preloader writes as
-// a plain file of its directory, and no two names may be one file on
-// Windows. Otherwise the damage says which entry is at fault.
+// container must read whole and every name pass the rule that test and list
+// apply too. Otherwise the damage says which entry is at fault.
 bool ReadEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
-  std::map<std::string, int> byWindowsName;
-  return reader.ReadEntries(entries, damage, [&byWindowsName](const StoredEntry& entry,
-                                                               const std::vector<StoredEntry>& before,
-                                                               ContainerDamage& fault) {
-    fault = {entry.Index, entry.Name, entry.Offset, {}};
-    std::string problem = NameRuleProblem(entry.Name);
-    if (!problem.empty()) {
-      fault.What = "refused: " + problem;
-      return false;
-    }
-    auto [it, added] = byWindowsName.emplace(WindowsNameKey(entry.Name), entry.Index);
-    if (added) return true;
-    const StoredEntry& first = before[static_cast<std::size_t>(it->second)];
-    fault.What = "refused: it would land on the file of entry " + std::to_string(first.Index) + " (" +
-                 PrintableName(first.Name) + ")" +
-                 (first.Name == entry.Name ? ", whose name is the same"
-                                           : ", as Windows ignores case and trailing dots and blanks");
-    return false;
+  EntryNameRule names;
+  return reader.ReadEntries(entries, damage, [&names](const StoredEntry& entry, const std::vector<StoredEntry>&,
+                                                      ContainerDamage& fault) {
+    std::string problem = names.Problem(entry.Index, entry.Name);
+    fault = {entry.Index, entry.Name, entry.Offset, problem.empty() ? problem : "refused: " + problem};
+    return problem.empty();
   });
 }
 

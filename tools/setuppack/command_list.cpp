@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "open_container.h"
 #include "container_reader.h"
+#include "member_names.h"
 #include "member_time_text.h"
 
 namespace {
@@ -98,6 +99,11 @@ int RunList(const std::string& container, bool json, const Console& console) {
   std::vector<StoredEntry> entries;
   Totals totals;
   StoredEntry entry;
+  // Every entry that reads is shown; the first name that test and extract
+  // would refuse makes the listing fail all the same.
+  EntryNameRule names;
+  ContainerDamage nameFault;
+  bool nameRefused = false;
   while (!damaged) {
     ContainerReader::Step step = reader.Next(entry, damage);
     if (step == ContainerReader::Step::End) break;
@@ -105,9 +111,19 @@ int RunList(const std::string& container, bool json, const Console& console) {
       damaged = true;
       break;
     }
+    if (!nameRefused) {
+      nameFault = {entry.Index, entry.Name, entry.Offset, names.Problem(entry.Index, entry.Name)};
+      nameRefused = !nameFault.What.empty();
+    }
     totals.Size += entry.Header.UnpackedSize;
     totals.Packed += PackedBytes(entry);
     entries.push_back(entry);
+  }
+  // A refused name comes before any damage met later: the first fault in
+  // the container's order is the one told, as test tells it.
+  if (nameRefused) {
+    damage = nameFault;
+    damaged = true;
   }
   if (json)
     PrintJson(console, container, entries, totals, reader.FileSize(), damaged ? &damage : nullptr);

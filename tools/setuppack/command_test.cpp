@@ -18,18 +18,11 @@ namespace {
 // read: a name it cannot write, or one that lands on an earlier member's
 // file. The walk stops at the first such entry, or at damage.
 bool WalkEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
-  std::map<std::string, int> seen;
-  return reader.ReadEntries(entries, damage, [&seen](const StoredEntry& entry, const std::vector<StoredEntry>& before,
-                                                     ContainerDamage& fault) {
-    fault = {entry.Index, entry.Name, entry.Offset, MemberNameProblem(entry.Name)};
-    if (!fault.What.empty()) return false;
-    auto [it, added] = seen.emplace(WindowsNameKey(entry.Name), entry.Index);
-    if (added) return true;
-    const StoredEntry& first = before[static_cast<std::size_t>(it->second)];
-    fault.What = "the preloader writes it over entry " + std::to_string(first.Index) + " (" +
-                 PrintableName(first.Name) + "), whose name " +
-                 (first.Name == entry.Name ? "is the same" : "differs only in case");
-    return false;
+  EntryNameRule names;
+  return reader.ReadEntries(entries, damage, [&names](const StoredEntry& entry, const std::vector<StoredEntry>&,
+                                                      ContainerDamage& fault) {
+    fault = {entry.Index, entry.Name, entry.Offset, names.Problem(entry.Index, entry.Name)};
+    return fault.What.empty();
   });
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console.h"
 #include "member_name.h"
 
 namespace {
@@ -63,3 +64,14 @@ std::string WindowsNameKey(const std::string& name) {
 
 bool IsPreloaderIni(const std::string& name) { return WindowsNameKey(name) == "INSTALL.INI"; }
 bool IsInstaller(const std::string& name) { return WindowsNameKey(name) == "INSTALL.EXE"; }
+
+std::string EntryNameRule::Problem(int index, const std::string& name) {
+  std::string problem = MemberNameProblem(name);
+  if (!problem.empty()) return problem;
+  auto [it, added] = byWindowsName_.emplace(WindowsNameKey(name), First{index, name});
+  if (added) return {};
+  const First& first = it->second;
+  // MemberNameProblem refuses trailing dots and blanks: only case is left.
+  return "the preloader writes it over entry " + std::to_string(first.Index) + " (" + PrintableName(first.Name) +
+         "), whose name " + (first.Name == name ? "is the same" : "differs only in case");
+}

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 
 // A staging path as long as it usually gets: a 20-character user name and
@@ -30,6 +31,22 @@ std::string MemberNameProblem(const std::string& name);
 // Equal for two names exactly when Windows keeps one file for both (case of
 // ASCII letters and trailing dots and blanks do not count there).
 std::string WindowsNameKey(const std::string& name);
+
+// The one rule by which list, test and extract judge the names of a
+// container, entry by entry in its order: a name must pass
+// MemberNameProblem and must not land on the file of an earlier entry.
+class EntryNameRule {
+ public:
+  // Empty when entry `index` may have this name; else the reason.
+  std::string Problem(int index, const std::string& name);
+
+ private:
+  struct First {
+    int Index;
+    std::string Name;
+  };
+  std::map<std::string, First> byWindowsName_;
+};
 
 // The preloader writes its own Install.ini after the members, over any
 // member of that name; it starts the member named INSTALL.EXE.
