@@ -25,7 +25,7 @@ class ChangedInput : public ::testing::TestWithParam<unsigned> {
     fs::create_directories(payload);
     WriteWholeFile(payload + "/INSTALL.EXE", BytesOf("MZ stand-in"));
     WriteWholeFile(payload + "/DATA.BIN", RandomBytes(100000, 3));
-    files = CollectPayload({payload}, problems);
+    files = CollectPayload({payload}, false, problems);
     ASSERT_TRUE(problems.empty());
     ASSERT_EQ(files.size(), 2u);
   }

@@ -110,17 +110,54 @@ TEST_F(Medium, AutorunStartsSetupWithItsIcon) {
   EXPECT_EQ(Setuppack({"test", "-q", out + "/SETUP.TMP"}).Code, 0);
 }
 
-TEST_F(Medium, ReplacesAnOldMediumAndLeavesOtherFiles) {
-  fs::create_directories(out);
+// Mended: what an earlier run left of setuppack's goes (the AUTORUN.INF of
+// a run with --autorun, the temporary files of a killed run), and what else
+// would go onto the medium is named; the publisher's own files stay.
+TEST_F(Medium, ReplacesAnOldMediumRemovesOurLeftoversAndNamesOtherFiles) {
+  ASSERT_EQ(Run({"-q", "--autorun", "--preloader", preloader}).Code, 0);
   WriteWholeFile(out + "/SETUP.EXE", BytesOf("old"));
   WriteWholeFile(out + "/SETUP.TMP", BytesOf("old"));
   WriteWholeFile(out + "/LICENSE.TXT", BytesOf("mine"));
+  WriteWholeFile(out + "/.setuppack-0123456789abcdef", RandomBytes(3000, 2));
+  WriteWholeFile(out + "/.setuppack-notours", BytesOf("mine"));
   RunResult run = Run({"--preloader", preloader});
   ASSERT_EQ(run.Code, 0) << run.Err;
-  EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"LICENSE.TXT", "SETUP.EXE", "SETUP.TMP"}));
+  EXPECT_EQ(FilesIn(out), (std::vector<std::string>{".setuppack-notours", "LICENSE.TXT", "SETUP.EXE", "SETUP.TMP"}));
   EXPECT_EQ(ReadWholeFile(out + "/SETUP.EXE"), ReadWholeFile(preloader));
   EXPECT_EQ(ReadWholeFile(out + "/LICENSE.TXT"), BytesOf("mine"));
+  EXPECT_NE(run.Err.find("AUTORUN.INF: removed, written by an earlier run with --autorun"), std::string::npos)
+      << run.Err;
+  EXPECT_NE(run.Err.find(".setuppack-0123456789abcdef: removed, left by an earlier run"), std::string::npos);
+  EXPECT_NE(run.Err.find("2 other entries would go onto the medium with it: .setuppack-notours, LICENSE.TXT"),
+            std::string::npos);
+
+  WriteWholeFile(out + "/AUTORUN.INF", BytesOf("[AutoRun]\r\nopen=MENU.EXE\r\n"));  // the publisher's own
+  run = Run({"--preloader", preloader});
+  ASSERT_EQ(run.Code, 0) << run.Err;
+  EXPECT_EQ(ReadWholeFile(out + "/AUTORUN.INF"), BytesOf("[AutoRun]\r\nopen=MENU.EXE\r\n"));
+  EXPECT_NE(run.Err.find("3 other entries would go onto the medium with it: .setuppack-notours, AUTORUN.INF, "
+                         "LICENSE.TXT"),
+            std::string::npos)
+      << run.Err;
 }
+
+#ifndef _WIN32  // links, as a user makes them on Linux
+// Mended: a link inside a payload directory is refused by its name unless
+// asked for; a FILE named on the command line is read through its link.
+TEST_F(Medium, ALinkInThePayloadIsRefusedUnlessFollowed) {
+  ScratchDir elsewhere;
+  std::string secret = elsewhere.File("secret");
+  WriteWholeFile(secret, BytesOf("outside the payload"));
+  fs::create_symlink(secret, payload + "/NOTES.TXT");
+  ExpectRefused(Run({"--preloader", preloader}),
+                "NOTES.TXT: a symbolic link to " + secret + ": pass --follow-links to pack what it points to");
+  fs::create_symlink(secret, dir.File("named"));
+  ASSERT_EQ(Run({"-q", "--preloader", preloader}, {payload + "/INSTALL.EXE", dir.File("named")}).Code, 0);
+  ASSERT_EQ(Run({"-q", "--follow-links", "--preloader", preloader}).Code, 0);
+  ASSERT_EQ(Setuppack({"extract", "-q", "-C", dir.File("x"), out + "/SETUP.TMP"}).Code, 0);
+  EXPECT_EQ(ReadWholeFile(dir.File("x/NOTES.TXT")), BytesOf("outside the payload"));
+}
+#endif
 
 TEST_F(Medium, RefusesWhatIsNoWindowsProgram) {
   const Bytes program = WindowsProgram();

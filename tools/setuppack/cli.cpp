@@ -45,6 +45,9 @@ void AddPackOptions(CLI::App* command, CreateOptions& options, std::string& mtim
                    "UTC wall-clock times")
       ->type_name("TIME")
       ->check(WallClockProblem);
+  command->add_flag("--follow-links", options.FollowLinks,
+                    "Pack what a symbolic link inside a DIR points to (such a link is refused without it); "
+                    "a FILE named here is always read through its links");
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "commands.h"
+#include "console.h"
+#include "member_names.h"
 #include "input_file.h"
 #include "packing.h"
 #include "preloader_file.h"
@@ -24,6 +27,18 @@ constexpr const char AUTORUN_TEXT[] =
     "[AutoRun]\r\n"
     "open=SETUP.EXE\r\n"
     "icon=SETUP.EXE,0\r\n";
+
+// The text of a file of at most a few KB; "" for any other.
+std::string ReadSmallFile(const std::string& path) {
+  std::string text;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return text;
+  char block[4096];
+  std::size_t got = std::fread(block, 1, sizeof block, file);
+  if (got < sizeof block) text.assign(block, got);
+  std::fclose(file);
+  return text;
+}
 
 std::string InDirectory(const std::string& directory, const char* name) {
   return (fs::path(directory) / name).string();
@@ -92,6 +107,39 @@ std::vector<fs::path> MissingDirectories(const std::string& directory) {
 void RemoveEmptyDirectories(const std::vector<fs::path>& directories) {
   std::error_code ignored;
   for (const fs::path& directory : directories) fs::remove(directory, ignored);  // only when empty
+}
+
+// Once the medium is written, the directory holds that medium and nothing
+// else of setuppack's: the AUTORUN.INF of an earlier run with --autorun
+// (recognised by its text; one the publisher wrote stays) and temporary
+// files of a run that was killed go. Whatever else is there would go onto
+// the master disc with the medium, so it is named.
+void TidyMedium(const std::string& directory, bool autorun, const Console& console) {
+  std::error_code error;
+  std::vector<std::string> others;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    const std::string path = it->path().string();
+    std::error_code ignored;
+    bool regular = fs::is_regular_file(fs::symlink_status(path, ignored));
+    if (name == PRELOADER_NAME || name == CONTAINER_NAME || (autorun && name == AUTORUN_NAME)) continue;
+    if (regular && name == AUTORUN_NAME && ReadSmallFile(path) == AUTORUN_TEXT) {
+      if (fs::remove(path, ignored))
+        console.Note("setuppack: " + PrintablePath(path) + ": removed, written by an earlier run with --autorun");
+      continue;
+    }
+    if (regular && IsTempFileName(name) && fs::remove(path, ignored)) {
+      console.Note("setuppack: " + PrintablePath(path) + ": removed, left by an earlier run that was stopped");
+      continue;
+    }
+    others.push_back(name);
+  }
+  if (others.empty()) return;
+  std::sort(others.begin(), others.end());
+  std::string list;
+  for (const std::string& name : others) list += (list.empty() ? "" : ", ") + PrintableName(name);
+  console.Warning(directory, std::to_string(others.size()) + (others.size() == 1 ? " other entry" : " other entries") +
+                                 " would go onto the medium with it: " + list);
 }
 
 }  // namespace
@@ -167,5 +215,6 @@ int RunMedium(const MediumOptions& options, const Console& console) {
   }
   console.Note("setuppack: " + directory + ": " + PRELOADER_NAME + ", " + CONTAINER_NAME +
                (options.Autorun ? std::string(", ") + AUTORUN_NAME : std::string()));
+  TidyMedium(directory, options.Autorun, console);
   return EXIT_OK;
 }

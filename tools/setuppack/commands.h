@@ -17,6 +17,9 @@ struct CreateOptions {
   unsigned Jobs = 1;
   EncodeEffort Effort = EncodeEffort::Standard;
   MemberTimes Times;
+  // Follow a symbolic link met inside a DIR argument; without it such a link
+  // is refused, so that nothing from outside the payload comes along unseen.
+  bool FollowLinks = false;
 };
 
 // A medium: SETUP.EXE and SETUP.TMP side by side in Directory, and with

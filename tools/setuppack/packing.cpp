@@ -24,7 +24,7 @@ std::string Ratio(std::uint64_t packed, std::uint64_t unpacked) {
 bool ListPayloadFor(const CreateOptions& options, const std::vector<std::string>& otherOutputs,
                     InstallerRule installer, const Console& console, std::vector<PayloadFile>& files) {
   std::vector<Problem> problems;
-  files = CollectPayload(options.Inputs, problems);
+  files = CollectPayload(options.Inputs, options.FollowLinks, problems);
   CheckPayload(files, options.Container, problems);
   std::error_code error;
   for (const PayloadFile& file : files)

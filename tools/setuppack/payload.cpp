@@ -12,27 +12,45 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void AddPath(const std::string& path, const std::string& name, bool insideDirectory,
-             std::vector<PayloadFile>& files, std::vector<Problem>& problems);
+struct Walk {
+  bool FollowLinks;
+  std::vector<PayloadFile>& Files;
+  std::vector<Problem>& Problems;
+};
 
-void AddDirectory(const std::string& directory, std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
+void AddPath(const std::string& path, const std::string& name, bool insideDirectory, Walk& walk);
+
+// A link inside a payload directory can lead anywhere (to /etc/passwd, to a
+// user's keys): it is named instead of followed, unless asked for.
+bool RefusedLink(const std::string& path, Walk& walk) {
+  std::error_code error;
+  if (walk.FollowLinks || !fs::is_symlink(fs::symlink_status(path, error))) return false;
+  fs::path target = fs::read_symlink(path, error);
+  walk.Problems.push_back({path, "a symbolic link" + (error ? std::string() : " to " + PrintablePath(target.string())) +
+                                     ": pass --follow-links to pack what it points to"});
+  return true;
+}
+
+void AddDirectory(const std::string& directory, Walk& walk) {
   std::error_code error;
   std::vector<std::string> names;
   for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error))
     names.push_back(it->path().filename().string());
   if (error) {
-    problems.push_back({directory, "cannot list the directory: " + error.message()});
+    walk.Problems.push_back({directory, "cannot list the directory: " + error.message()});
     return;
   }
   std::sort(names.begin(), names.end());
   std::string prefix = directory;
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
-  for (const std::string& name : names) AddPath(prefix + name, name, true, files, problems);
+  for (const std::string& name : names)
+    if (!RefusedLink(prefix + name, walk)) AddPath(prefix + name, name, true, walk);
 }
 
 // A FILE argument, a DIR argument, or an entry of a DIR.
-void AddPath(const std::string& path, const std::string& name, bool insideDirectory,
-             std::vector<PayloadFile>& files, std::vector<Problem>& problems) {
+void AddPath(const std::string& path, const std::string& name, bool insideDirectory, Walk& walk) {
+  std::vector<PayloadFile>& files = walk.Files;
+  std::vector<Problem>& problems = walk.Problems;
   FileStamp stamp;
   std::string why;
   switch (Inspect(path, stamp, why)) {
@@ -43,7 +61,7 @@ void AddPath(const std::string& path, const std::string& name, bool insideDirect
       if (insideDirectory)
         problems.push_back({path, "a directory inside a directory: the preloader creates no subdirectories"});
       else
-        AddDirectory(path, files, problems);
+        AddDirectory(path, walk);
       break;
     case PathKind::Missing:
       problems.push_back({path, insideDirectory ? "gone while the directory was listed" : "no such file or directory"});
@@ -56,11 +74,12 @@ void AddPath(const std::string& path, const std::string& name, bool insideDirect
 
 }  // namespace
 
-std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& arguments,
+std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& arguments, bool followLinks,
                                         std::vector<Problem>& problems) {
   std::vector<PayloadFile> files;
+  Walk walk{followLinks, files, problems};
   for (const std::string& argument : arguments)
-    AddPath(argument, fs::path(argument).filename().string(), false, files, problems);
+    AddPath(argument, fs::path(argument).filename().string(), false, walk);
   return files;
 }
 

@@ -25,8 +25,9 @@ struct Problem {
 
 // One file per FILE argument, and the files directly inside each DIR
 // argument in byte order of their names, so that every run packs the same
-// members in the same order.
-std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& arguments,
+// members in the same order. A FILE argument is read through its links; a
+// symbolic link inside a DIR is a problem unless `followLinks`.
+std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& arguments, bool followLinks,
                                         std::vector<Problem>& problems);
 
 // Everything the preloader could not write back: bad names, names equal

@@ -156,6 +156,8 @@ bool RandomName(std::string& name) {
   return true;
 }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
 bool IsSeparator(char c) {
 #ifdef _WIN32
   return c == '/' || c == '\\' || c == ':';
@@ -378,4 +380,12 @@ void InstallInterruptCleanup() {
   }
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
+}
+
+bool IsTempFileName(const std::string& name) {
+  const std::size_t prefix = sizeof NAME_PREFIX - 1;
+  if (name.size() != prefix + 2 * RANDOM_BYTES || name.compare(0, prefix, NAME_PREFIX) != 0) return false;
+  for (std::size_t i = prefix; i < name.size(); ++i)
+    if (!IsHexDigit(name[i])) return false;
+  return true;
 }

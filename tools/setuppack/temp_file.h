@@ -50,6 +50,11 @@ class TempFile {
   int slot_ = -1;  // where the interrupt handler finds the path
 };
 
+// True for a name that TempFile gives (".setuppack-" and 16 hex digits): in
+// a directory setuppack writes to, such a file is a leftover of a run that
+// was killed before it could remove it.
+bool IsTempFileName(const std::string& name);
+
 // From now on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE (Ctrl+C and
 // Ctrl+Break on Windows) remove every temporary file before the process ends
 // by the signal as it would have without setuppack's handler. SIGXFSZ is
