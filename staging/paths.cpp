@@ -106,20 +106,21 @@ void MakeTempFileName(char* out, const char* prefix) {
 
   char root[4] = {tempPath[0], ':', '\\', '\0'};
   if (FileExists(tempPath) && GetDriveTypeA(root) != DRIVE_CDROM) {
-    out[0] = '\0';
     // The system writes up to MAX_PATH characters; the name is taken only
     // when it fits the caller's buffer. A name too long for it counts as a
-    // failed call: its file is deleted again and out stays empty.
+    // failed call: its file is deleted again.
     char name[MAX_PATH + 1] = {};
     if (GetTempFileNameA(tempPath, prefix, 0, name) != 0) {
       const void* end = std::memchr(name, 0, sizeof name);
       std::size_t nameLength = end ? static_cast<std::size_t>(static_cast<const char*>(end) - name) : sizeof name;
-      if (nameLength < static_cast<std::size_t>(PATH_BUFFER_SIZE))
+      if (nameLength < static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
         std::memcpy(out, name, nameLength + 1);
-      else if (nameLength < sizeof name)
-        DeleteFileA(name);
+        return;
+      }
+      if (nameLength < sizeof name) DeleteFileA(name);
     }
-    return;
+    // A temporary directory that takes no file (read-only, full, locked
+    // down) is no better than a missing one: nothing could be staged there.
   }
 
   if (!FileExists(FALLBACK_DIR)) CreateDirectoryA(FALLBACK_DIR, nullptr);
@@ -172,9 +173,11 @@ TString FindStagingRoot() {
 // A number counts as free only when its directory can be created now, by
 // this run: a name that exists in any form (file, directory, link) is passed
 // over, and so is one that someone makes between a look and the creation.
-// When no number up to 32,000 can be created, the name stays that of 32,000
-// and no directory is this run's: ExtractArchive then writes and starts
-// nothing. The same holds when the private descriptor cannot be built (a
+// Any other failure (the path is missing, access is denied, the disk is
+// full) would fail for every number: the search ends there, with that
+// number's name and no directory of this run. When no number up to 32,000
+// can be created, the name stays that of 32,000. ExtractArchive then shows
+// the box for that name and writes and starts nothing. The same holds when the private descriptor cannot be built (a
 // staging directory that others could use is never made), and for a
 // directory whose installer path would not fit a path buffer (nothing could
 // be staged in it).
@@ -189,7 +192,9 @@ void ChooseStagingDir() {
       candidate.AppendDecimal(i);
       std::size_t installerPathSize = candidate.size() + 1 + sizeof INSTALLER_NAME;  // terminator included
       bool installerFits = installerPathSize <= static_cast<std::size_t>(PATH_BUFFER_SIZE);
-      if (installerFits && CreateStagingDir(candidate.c_str(), &security.Attributes)) {
+      if (!installerFits) continue;
+      StagingCreation created = CreateStagingDir(candidate.c_str(), &security.Attributes);
+      if (created != StagingCreation::NameTaken) {
         number = i;
         break;
       }

@@ -31,10 +31,14 @@ bool HeldIsPlainDirectory() {
 
 }  // namespace
 
-bool CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security) {
+StagingCreation CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security) {
   ReleaseStagingDir();
   StagedFiles = "";
-  if (!CreateDirectoryA(path, security)) return false;
+  if (!CreateDirectoryA(path, security)) {
+    DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? StagingCreation::NameTaken
+                                                                       : StagingCreation::Failed;
+  }
   // Read access makes the share mode count: without FILE_SHARE_DELETE no one
   // else may open the directory for deletion, which a rename needs too.
   Held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -42,7 +46,7 @@ bool CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security) {
   OwnDirectory = path;
   // Replaced between its creation and the opening: not ours to use.
   if (Held == INVALID_HANDLE_VALUE || OwnDirectory.empty() || !HeldIsPlainDirectory()) ReleaseStagingDir();
-  return true;
+  return StagingCreation::Created;
 }
 
 bool IsOwnStagingDir(const char* directory) {

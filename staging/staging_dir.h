@@ -11,13 +11,18 @@
 
 #include "win32.h"
 
+enum class StagingCreation {
+  // Created, and taken as this run's staging directory when it could be
+  // held (opened, and found to be a plain directory); IsOwnStagingDir tells.
+  Created,
+  NameTaken,  // the name exists in some form: another number may do
+  Failed,     // any other failure, which no other number would mend
+};
+
 // Creates the directory `path` (no trailing backslash) with `security` and
-// takes it as this run's staging directory. False when it could not be
-// created, which is the case for every name that exists in any form. True
-// once it is created, even when it then cannot be held (opened, and found to
-// be a plain directory): IsOwnStagingDir is false then, and the caller
-// creates no other directory. Forgets a directory taken before.
-bool CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security);
+// takes it as this run's staging directory. Forgets a directory taken
+// before.
+StagingCreation CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security);
 
 // True when `directory` (with its trailing backslash) is the directory this
 // run created and holds, and both the held directory and the path still name

@@ -139,14 +139,15 @@ TEST_F(SteeredPaths, LastResortSearchStopsAfter65535Names) {
 }
 
 // Mended: a name from the system that does not fit the 256-byte buffer is
-// refused; its file does not stay behind.
+// refused; its file does not stay behind. Like any failed call in an
+// existing temporary directory, it sends staging to the c:\temp\ fallback.
 TEST_F(SteeredPaths, SystemTempNameTooLongForTheBufferIsRefused) {
   std::string dir = "c:\\" + std::string(100, 'a') + "\\" + std::string(141, 'b') + "\\";
   ASSERT_EQ(dir.size(), 246u);
   MakeDir(dir);
   Standin().TempPath = dir;
   Standin().NextTempUnique = 0x1A2B;  // 246 + INS1a2b.tmp = 257 characters
-  EXPECT_EQ(TempName(), "");
+  EXPECT_EQ(TempName(), "c:\\temp\\QTX0.tmp");
   EXPECT_EQ(List(dir), std::vector<std::string>{});
   Standin().NextTempUnique = 0x1A;  // 255 characters: fits
   EXPECT_EQ(TempName(), dir + "INS1a.tmp");
@@ -187,6 +188,19 @@ TEST_F(SteeredPaths, ChooseStagingDirWithAll32000TakenCreatesNone) {
   EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d32000\\");
   EXPECT_EQ(asked, 32000);
   EXPECT_FALSE(IsOwnStagingDir("c:\\windows\\temp\\_Orvane3d32000\\"));
+}
+
+// Mended: only a name that exists is passed over. Any other failure would
+// fail for every number: the search ends at that number, whose directory is
+// then not the run's own (the box names it).
+TEST_F(SteeredPaths, ChooseStagingDirStopsAtAFailureOtherThanATakenName) {
+  MakeFile("c:\\windows\\temp\\_Orvane3d1");
+  Standin().FailingDirectories.insert("c:\\windows\\temp\\_orvane3d2");  // access denied
+  ChooseStagingDir();
+  EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d2\\");
+  EXPECT_FALSE(IsOwnStagingDir("c:\\windows\\temp\\_Orvane3d2\\"));
+  EXPECT_EQ(Standin().CreatedDirectories,
+            (std::vector<std::string>{"c:\\windows\\temp\\_Orvane3d1", "c:\\windows\\temp\\_Orvane3d2"}));
 }
 
 TEST_F(SteeredPaths, ChooseStagingDirRelativeToTheCurrentDirectory) {
