@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dll_search.h"
 #include "paths.h"
 #include "profile.h"
 #include "staging_dir.h"
@@ -60,6 +61,7 @@ bool LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDir
   TString commandLine = quoted ? TString("\"") + InstallerPath + "\"" : InstallerPath;
   commandLine += " ";
   commandLine.AppendDecimal(handle);
+  RestoreDllSearchForChildren();
   // WinExec's values up to 31 are errors.
   return WinExec(commandLine.c_str(), SW_SHOWNORMAL) > 31;
 }

@@ -131,6 +131,10 @@ TEST_P(FullProtocol, HandsTheInstallerItsFilesIniAndCommandLine) {
   EXPECT_EQ(seen.Get("ini.standard"), "INST_PATH=" + c.Run.MediumDir);
   EXPECT_EQ(seen.Get("ini.inst_path"), c.Run.MediumDir);
 
+  // The DLL search a program started by the user gets: SETUP.EXE's own
+  // narrowing does not pass on.
+  EXPECT_EQ(seen.Get("dll_directory"), "");
+
   // The handle on the command line is the waiting window the driver found.
   std::string handle = c.Run.Window.Get("window.handle");
   ASSERT_FALSE(handle.empty());

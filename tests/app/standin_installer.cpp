@@ -134,6 +134,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   const char* commandLine = GetCommandLineA();
   std::fprintf(report, "command_line=%s\n", commandLine);
+  // The DLL search it was given: SetDllDirectoryA's setting, which a
+  // started process inherits ("" when there is none), and the current
+  // directory (the DLL search's last place).
+  char dllDirectory[MAX_PATH] = "";
+  DWORD dllLength = GetDllDirectoryA(MAX_PATH, dllDirectory);
+  std::fprintf(report, "dll_directory=%s\n", dllLength ? dllDirectory : "");
+  char currentDirectory[MAX_PATH] = "";
+  GetCurrentDirectoryA(MAX_PATH, currentDirectory);
+  std::fprintf(report, "current_directory=%s\n", currentDirectory);
   const char* blank = std::strrchr(commandLine, ' ');
   HWND window = blank ? reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(blank + 1, nullptr, 10)))
                       : nullptr;

@@ -1,6 +1,7 @@
 // The hand-off: Install.ini and TProfile on the stand-in and on the real API
 // alike; the installer's command line where it can be seen, on the stand-in
 // (the real platform would start whatever the line names).
+#include "dll_search.h"
 #include "handoff.h"
 #include "profile.h"
 #include "staging_fixture.h"
@@ -96,6 +97,24 @@ TEST_F(Handoff, AnInstallIniThatCannotBeCreatedStillStartsTheInstaller) {
   Launch(5);
   EXPECT_FALSE(Exists(Temp() + "_Orvane3d9"));
   EXPECT_EQ(StartedCommandLines(), std::vector<std::string>{Temp() + "_Orvane3d9\\INSTALL.EXE 5"});
+}
+
+// Mended: the installer gets the DLL search the system would give it.
+// SetDefaultDllDirectories narrows SETUP.EXE's own search and does not pass
+// to the programs it starts; SetDllDirectoryA("") would, so where it is the
+// only call there, it is undone right before the installer starts.
+TEST_F(Handoff, TheInstallerGetsTheSystemsDllSearch) {
+  const std::pair<std::set<std::string>, std::vector<std::string>> cases[] = {
+      {{"SetDefaultDllDirectories", "SetDllDirectoryA"}, {"SetDefaultDllDirectories(0x800)", "WinExec"}},
+      {{"SetDllDirectoryA"}, {"SetDllDirectoryA(\"\")", "SetDllDirectoryA(NULL)", "WinExec"}},
+      {{}, {"WinExec"}}};
+  for (const auto& c : cases) {
+    Standin().Kernel32Exports = c.first;
+    Standin().DllSearchAndStarts.clear();
+    NarrowDllSearch();
+    Launch(5);
+    EXPECT_EQ(Standin().DllSearchAndStarts, c.second);
+  }
 }
 
 // Mended: only an installer path with a blank is quoted.

@@ -96,11 +96,19 @@ struct StandinState {
   UINT NextTempUnique = 0x1A;
   // OpenProcessToken fails.
   bool TokenFails = false;
+  // The kernel32 functions that GetProcAddress finds beyond the declared
+  // ones: "SetDefaultDllDirectories", "SetDllDirectoryA" (Windows 8 has both,
+  // XP SP1 only the second, XP neither).
+  std::set<std::string> Kernel32Exports = {"SetDefaultDllDirectories", "SetDllDirectoryA"};
   // Runs at the start of CreateDirectoryA and CreateFileA with the call's
   // name and its path: another process acting just before the call.
   std::function<void(const std::string& call, const std::string& path)> BeforeCall;
 
   // Read back.
+  // The calls that change the DLL search and the starts of programs, in
+  // their order: "SetDefaultDllDirectories(0x800)", "SetDllDirectoryA(\"\")",
+  // "SetDllDirectoryA(NULL)", "WinExec".
+  std::vector<std::string> DllSearchAndStarts;
   std::vector<StartedProgram> Started;
   std::vector<ShownMessage> Messages;
   std::vector<std::string> CreatedDirectories;  // Windows paths, as passed

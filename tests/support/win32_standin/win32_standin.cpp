@@ -492,6 +492,7 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 // is no executable (no "MZ") ERROR_BAD_FORMAT, and any other a success.
 UINT WinExec(LPCSTR commandLine, UINT show) {
   std::string line = commandLine ? commandLine : "";
+  Standin().DllSearchAndStarts.push_back("WinExec");
   Standin().Started.push_back({line, show});
   std::string program = line.empty() || line[0] != '"' ? line.substr(0, line.find(' '))
                                                         : line.substr(1, line.find('"', 1) - 1);
@@ -503,6 +504,38 @@ UINT WinExec(LPCSTR commandLine, UINT show) {
   std::size_t got = file ? std::fread(magic, 1, 2, file) : 0;
   if (file) std::fclose(file);
   return got == 2 && magic[0] == 'M' && magic[1] == 'Z' ? 33 : ERROR_BAD_FORMAT;
+}
+
+namespace {
+
+BOOL StandinSetDefaultDllDirectories(DWORD flags) {
+  char text[48];
+  std::snprintf(text, sizeof text, "SetDefaultDllDirectories(0x%X)", static_cast<unsigned>(flags));
+  Standin().DllSearchAndStarts.push_back(text);
+  return TRUE;
+}
+
+BOOL StandinSetDllDirectoryA(LPCSTR path) {
+  Standin().DllSearchAndStarts.push_back(path ? "SetDllDirectoryA(\"" + std::string(path) + "\")"
+                                              : "SetDllDirectoryA(NULL)");
+  return TRUE;
+}
+
+HMODULE const kKernel32 = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x7C800000));
+
+}  // namespace
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  return name && Lower(name) == "kernel32.dll" ? kKernel32 : nullptr;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+  if (module != kKernel32 || !name || !Standin().Kernel32Exports.count(name)) return nullptr;
+  if (std::string(name) == "SetDefaultDllDirectories")
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandinSetDefaultDllDirectories));
+  if (std::string(name) == "SetDllDirectoryA")
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandinSetDllDirectoryA));
+  return nullptr;
 }
 
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language) {

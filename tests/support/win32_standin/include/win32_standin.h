@@ -211,6 +211,7 @@ constexpr SECURITY_DESCRIPTOR_CONTROL SE_DACL_PROTECTED = 0x1000;
 constexpr SECURITY_DESCRIPTOR_CONTROL SE_SELF_RELATIVE = 0x8000;
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<std::uintptr_t>(static_cast<WORD>(i))))
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
+constexpr DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800;
 
 // ---- Calls ------------------------------------------------------------------
 
@@ -232,6 +233,9 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 HFILE OpenFile(LPCSTR path, LPOFSTRUCT info, UINT style);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
 UINT WinExec(LPCSTR commandLine, UINT show);
+HMODULE GetModuleHandleA(LPCSTR name);
+typedef int (*FARPROC)();
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
