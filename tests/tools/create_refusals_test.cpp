@@ -107,7 +107,7 @@ TEST_F(CreateRefusals, FileOf4GiBOrMore) {
 
 TEST_F(CreateRefusals, MoreThan32767Entries) {
   std::vector<PayloadFile> files;
-  for (int i = 0; i < 32768; ++i) files.push_back({"f" + std::to_string(i), "F" + std::to_string(i), 1, {}});
+  for (int i = 0; i < 32768; ++i) files.push_back({"f" + std::to_string(i), "F" + std::to_string(i), {}, 1, {}});
   std::vector<Problem> problems;
   CheckPayload(files, "SETUP.TMP", problems);
   ASSERT_EQ(problems.size(), 1u);

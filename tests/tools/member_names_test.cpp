@@ -26,10 +26,22 @@ TEST(MemberNames, TheRuleRefusesPathsDevicesDotsAndControlCharacters) {
 }
 
 TEST(MemberNames, CreateAndTestRefuseMoreThanTheRule) {
-  for (const std::string& name : std::vector<std::string>{"caf\xE9.txt", "readme.", "readme ", std::string(192, 'n')}) {
+  for (const std::string& name : std::vector<std::string>{"caf\x81.txt", "readme.", "readme ", std::string(192, 'n')}) {
     EXPECT_EQ(NameRuleProblem(name), "") << name;
     EXPECT_NE(MemberNameProblem(name), "") << name;
   }
+}
+
+// Names beyond ASCII are judged in their code page: a byte it does not
+// define is refused, and case is that of the characters the bytes stand for.
+TEST(MemberNames, NamesAreJudgedInTheirCodePage) {
+  const CodePage western(1252), cyrillic(1251);
+  EXPECT_EQ(MemberNameProblem("caf\xE9.txt", western), "");
+  EXPECT_NE(MemberNameProblem("caf\x81.txt", western).find("code page 1252 does not define"), std::string::npos);
+  EXPECT_EQ(WindowsNameKey("\xDC" "BER.TXT", western), WindowsNameKey("\xFC" "ber.txt", western));  // Über, über
+  EXPECT_NE(WindowsNameKey("\xDC" "BER.TXT", western), WindowsNameKey("UBER.TXT", western));
+  EXPECT_EQ(WindowsNameKey("\xCF\xF0\xE8\xE2\xE5\xF2", cyrillic),  // Привет, привет
+            WindowsNameKey("\xEF\xF0\xE8\xE2\xE5\xF2", cyrillic));
 }
 
 TEST(MemberNames, LengthLimitLeavesRoomForAUsualStagingPath) {

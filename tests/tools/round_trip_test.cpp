@@ -136,11 +136,13 @@ TEST(List, ShowsSizesRatioTimeAndTotal) {
 
   RunResult json = Setuppack({"list", "--json", dir.File("S.TMP")});
   ASSERT_EQ(json.Code, 0);
-  EXPECT_NE(json.Out.find("\"name\": \"QU.TXT\", \"size\": 3, \"packed\": 40, \"ratio\": 13.3333, "
+  EXPECT_NE(json.Out.find("\"name\": \"QU.TXT\", \"name_bytes\": \"51552e545854\", \"size\": 3, \"packed\": 40, "
+                          "\"ratio\": 13.3333, "
                           "\"modified\": \"2021-03-04T05:06:08\""),
             std::string::npos)
       << json.Out;
-  EXPECT_NE(json.Out.find("\"name\": \"E.DAT\", \"size\": 0, \"packed\": 36, \"ratio\": null"), std::string::npos);
+  EXPECT_NE(json.Out.find("\"name_bytes\": \"452e444154\", \"size\": 0, \"packed\": 36, \"ratio\": null"),
+            std::string::npos);
   EXPECT_NE(json.Out.find("\"total\": {\"entries\": 3, \"size\": 1003"), std::string::npos);
 }
 
@@ -159,3 +161,62 @@ TEST(RoundTrip, BestIsSmallerDeterministicAndReadsBack) {
   ASSERT_EQ(Setuppack({"extract", "-q", "-C", dir.File("out"), dir.File("best.tmp")}).Code, 0);
   for (const PayloadFileData& file : files) EXPECT_EQ(ReadWholeFile(dir.File("out") + "/" + file.Name), file.Data) << file.Name;
 }
+
+#ifndef _WIN32  // the names of this system are UTF-8
+// Names beyond ASCII, stored in the container's code page: back as the same
+// names, judged and listed in that code page, and ASCII names the same
+// bytes in every one.
+TEST(RoundTrip, NamesInTheUsersLanguage) {
+  ScratchDir dir;
+  const std::string german = "\xC3\x9C" "bersicht f\xC3\xBC" "r Benutzer.txt";  // Übersicht für Benutzer.txt
+  const std::string russian = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt";  // Привет.txt
+  WritePayload(dir.File("de"), {{"INSTALL.EXE", BytesOf("MZ")}, {german, BytesOf("Hallo")}});
+  ASSERT_EQ(Setuppack({"create", "-q", dir.File("de.TMP"), dir.File("de")}).Code, 0);
+  Bytes stored = ReadWholeFile(dir.File("de.TMP"));
+  const Bytes cp1252 = BytesOf("\xDC" "bersicht f\xFC" "r Benutzer.txt");
+  EXPECT_NE(std::search(stored.begin(), stored.end(), cp1252.begin(), cp1252.end()), stored.end());
+  EXPECT_NE(Setuppack({"list", dir.File("de.TMP")}).Out.find(german), std::string::npos);
+  EXPECT_NE(Setuppack({"list", "--json", dir.File("de.TMP")})
+                .Out.find("\"name\": \"" + german + "\", \"name_bytes\": \"dc62657273696368742066fc72"),
+            std::string::npos);
+  ASSERT_EQ(Setuppack({"extract", "-q", "-C", dir.File("out"), dir.File("de.TMP")}).Code, 0);
+  EXPECT_EQ(ReadWholeFile(dir.File("out/" + german)), BytesOf("Hallo"));
+
+  // Cyrillic needs its own code page; equal apart from case is one file.
+  WritePayload(dir.File("ru"), {{"INSTALL.EXE", BytesOf("MZ")}, {russian, BytesOf("x")}});
+  RunResult refused = Setuppack({"create", dir.File("ru.TMP"), dir.File("ru")});
+  EXPECT_EQ(refused.Code, 1);
+  EXPECT_NE(refused.Err.find(russian + ": the name has a character that code page 1252 cannot hold"),
+            std::string::npos)
+      << refused.Err;
+  EXPECT_FALSE(fs::exists(dir.File("ru.TMP")));
+  ASSERT_EQ(Setuppack({"create", "-q", "--codepage", "1251", dir.File("ru.TMP"), dir.File("ru")}).Code, 0);
+  EXPECT_EQ(Setuppack({"test", "-q", "--codepage", "1251", dir.File("ru.TMP")}).Code, 0);
+  EXPECT_EQ(Setuppack({"extract", "-q", "--codepage", "1252", "-C", dir.File("x"), dir.File("ru.TMP")}).Code, 0)
+      << "every byte is defined in 1252 too";
+  WriteWholeFile(dir.File("de/\xC3\x9C" "BERSICHT F\xC3\x9C" "R BENUTZER.TXT"), BytesOf("x"));
+  RunResult twice = Setuppack({"create", dir.File("twice.TMP"), dir.File("de")});
+  EXPECT_EQ(twice.Code, 1);
+  EXPECT_NE(twice.Err.find("apart from case"), std::string::npos) << twice.Err;
+
+  // An undefined byte: refused by extract before anything is written,
+  // escaped by list.
+  WriteWholeFile(dir.File("bad.TMP"), MakeContainer({{"A\x81.TXT", EncodeBytes(dir, BytesOf("a"))}}));
+  RunResult bad = Setuppack({"extract", "-C", dir.File("bad"), dir.File("bad.TMP")});
+  EXPECT_EQ(bad.Code, 1);
+  EXPECT_NE(bad.Err.find("code page 1252 does not define"), std::string::npos) << bad.Err;
+  EXPECT_FALSE(fs::exists(dir.File("bad")));
+  EXPECT_NE(Setuppack({"list", dir.File("bad.TMP")}).Out.find("A\\x81.TXT"), std::string::npos);
+  EXPECT_EQ(Setuppack({"list", "--codepage", "1253x", dir.File("bad.TMP")}).Code, 2);
+  EXPECT_EQ(Setuppack({"test", "--codepage", "65001", dir.File("bad.TMP")}).Code, 2);
+
+  // ASCII names: the same bytes in every code page.
+  WritePayload(dir.File("ascii"), MixedPayload());
+  ASSERT_EQ(Setuppack({"create", "-q", "--mtime", "2020-01-01 00:00:00", dir.File("a.TMP"), dir.File("ascii")}).Code, 0);
+  ASSERT_EQ(Setuppack({"create", "-q", "--mtime", "2020-01-01 00:00:00", "--codepage", "932", dir.File("j.TMP"),
+                       dir.File("ascii")})
+                .Code,
+            0);
+  EXPECT_EQ(ReadWholeFile(dir.File("a.TMP")), ReadWholeFile(dir.File("j.TMP")));
+}
+#endif

@@ -50,6 +50,16 @@ void AddPackOptions(CLI::App* command, CreateOptions& options, std::string& mtim
                     "a FILE named here is always read through its links");
 }
 
+// --codepage N, shared by every command; unknown numbers are usage errors.
+void AddCodePage(CLI::App* command, unsigned& page) {
+  command
+      ->add_option("--codepage", page,
+                   "The Windows ANSI code page the names are stored in (default 1252, Western European): "
+                   "874, 932, 936, 949, 950 or 1250 to 1258")
+      ->type_name("N")
+      ->check([](const std::string& text) { return CodePage::Problem(text); });
+}
+
 }  // namespace
 
 int RunSetuppack(const std::vector<std::string>& args, Console console) {
@@ -62,12 +72,14 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
 
   CreateOptions create;
   create.Jobs = DefaultJobs();
+  unsigned codePage = CodePage::DEFAULT;
   bool quiet = false;
   bool best = false;
   std::string mtime;
   CLI::App* createCommand = app.add_subcommand(
       "create", "Pack each FILE, and the files directly inside each DIR, into a new container.");
   AddPackOptions(createCommand, create, mtime, quiet, best);
+  AddCodePage(createCommand, codePage);
   createCommand->add_option("container", create.Container, "The container to write, e.g. SETUP.TMP")->required();
   createCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
 
@@ -76,6 +88,7 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
       "medium", "Make a medium in OUTDIR: SETUP.EXE, the preloader shipped with setuppack, and SETUP.TMP packed "
                 "from each FILE and the files directly inside each DIR, as create does.");
   AddPackOptions(mediumCommand, create, mtime, quiet, best);
+  AddCodePage(mediumCommand, codePage);
   mediumCommand->add_option("--preloader", medium.Preloader,
                             "The SETUP.EXE to copy (default: the one beside setuppack, or in its installation's "
                             "share/preloader/)")
@@ -89,6 +102,7 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   std::string listed;
   CLI::App* listCommand = app.add_subcommand("list", "Show each member's size, packed size, ratio and time.");
   listCommand->add_flag("--json", json, "Write JSON instead of a table");
+  AddCodePage(listCommand, codePage);
   listCommand->add_option("container", listed, "The container to list")->required();
 
   unsigned readJobs = DefaultJobs();
@@ -96,6 +110,7 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   CLI::App* testCommand = app.add_subcommand(
       "test", "Decode every member without writing anything; exit 1 at the first fault.");
   AddReadJobs(testCommand, readJobs, "Members checked at once");
+  AddCodePage(testCommand, codePage);
   testCommand->add_flag("-q,--quiet", quiet, "Report faults only");
   testCommand->add_option("container", tested, "The container to test")->required();
 
@@ -104,6 +119,7 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   CLI::App* extractCommand = app.add_subcommand("extract", "Write the members, with their times, into DIR.");
   extractCommand->add_option("-C,--directory", directory, "Where to write (default: the current directory)");
   AddReadJobs(extractCommand, readJobs, "Members decoded at once");
+  AddCodePage(extractCommand, codePage);
   extractCommand->add_flag("-q,--quiet", quiet, "No progress line");
   extractCommand->add_option("container", extracted, "The container to unpack")->required();
 
@@ -116,6 +132,8 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   }
   console.Quiet = quiet;
   if (best) create.Effort = EncodeEffort::Best;
+  const CodePage page(codePage);
+  create.Page = page;
   if (*createCommand || *mediumCommand) {
     std::string why;
     if (!ChooseMemberTimes(mtime, std::getenv("SOURCE_DATE_EPOCH"), create.Times, why)) {
@@ -129,9 +147,9 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
       medium.Pack = create;
       return RunMedium(medium, console);
     }
-    if (*listCommand) return RunList(listed, json, console);
-    if (*testCommand) return RunTest(tested, readJobs, console);
-    return RunExtract(extracted, directory, readJobs, console);
+    if (*listCommand) return RunList(listed, json, page, console);
+    if (*testCommand) return RunTest(tested, readJobs, page, console);
+    return RunExtract(extracted, directory, readJobs, page, console);
   } catch (const std::exception& e) {
     // Out of memory or a file system call that throws: still one line and
     // a failure code, never an abort.

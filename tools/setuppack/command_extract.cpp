@@ -21,8 +21,9 @@ namespace {
 // Every entry's name field and header, before anything is written: the
 // container must read whole and every name pass the rule that test and list
 // apply too. Otherwise the damage says which entry is at fault.
-bool ReadEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
-  EntryNameRule names;
+bool ReadEntries(ContainerReader& reader, const CodePage& page, std::vector<StoredEntry>& entries,
+                 ContainerDamage& damage) {
+  EntryNameRule names(page);
   return reader.ReadEntries(entries, damage, [&names](const StoredEntry& entry, const std::vector<StoredEntry>&,
                                                       ContainerDamage& fault) {
     std::string problem = names.Problem(entry.Index, entry.Name);
@@ -33,15 +34,23 @@ bool ReadEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, Con
 
 }  // namespace
 
-int RunExtract(const std::string& container, const std::string& directory, unsigned jobs,
+int RunExtract(const std::string& container, const std::string& directory, unsigned jobs, const CodePage& page,
                const Console& console) {
   ContainerReader reader;
   if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
   std::vector<StoredEntry> entries;
   ContainerDamage damage;
-  if (!ReadEntries(reader, entries, damage)) {
+  if (!ReadEntries(reader, page, entries, damage)) {
     console.Error(container, damage.Describe() + "; nothing was written");
     return EXIT_BAD_DATA;
+  }
+  // Each member's file, under its name as this system writes it; the rule
+  // let through only names that the code page defines.
+  std::vector<std::string> targets;
+  for (const StoredEntry& entry : entries) {
+    std::string name;
+    page.ToSystem(entry.Name, name);
+    targets.push_back(MemberTarget(directory, name));
   }
   ContainerStreams streams(reader, container);
   std::string why;
@@ -66,7 +75,7 @@ int RunExtract(const std::string& container, const std::string& directory, unsig
   // reported, and no member behind it appears.
   std::function<DecodedMember(unsigned, std::size_t)> decode = [&](unsigned worker, std::size_t index) {
     const StoredEntry& entry = entries[index];
-    DecodedMember member = DecodeMember(streams.Codec(worker), streams.Stream(worker), entry, directory);
+    DecodedMember member = DecodeMember(streams.Codec(worker), streams.Stream(worker), entry, targets[index]);
     written += entry.End() - entry.Offset;
     return member;
   };
@@ -81,7 +90,7 @@ int RunExtract(const std::string& container, const std::string& directory, unsig
     if (result.Outcome == MemberWritten::Result::Damaged)
       console.Error(container, ContainerDamage{entry.Index, entry.Name, entry.MemberOffset, result.Why}.Describe());
     else
-      console.Error(MemberTarget(directory, entry.Name), result.Why);
+      console.Error(targets[index], result.Why);
     return false;
   };
   return RunInOrder(entries.size(), streams.Count(), decode, putInPlace, TokenBytesOf(entries)) ? EXIT_OK : EXIT_BAD_DATA;

@@ -32,15 +32,15 @@ std::string RatioJson(std::uint64_t packed, std::uint64_t size) {
   return text;
 }
 
-// Names are bytes of the Windows ANSI code page; bytes above 0x7F are shown
-// as the Latin-1 characters they most likely are.
+// UTF-8 text as a JSON string: control characters escaped, the rest as it
+// is.
 std::string JsonString(const std::string& text) {
   std::string json = "\"";
   for (unsigned char c : text) {
     if (c == '"' || c == '\\') {
       json += '\\';
       json += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x7F) {
+    } else if (c >= 0x20 && c != 0x7F) {
       json += static_cast<char>(c);
     } else {
       char escaped[8];
@@ -51,6 +51,34 @@ std::string JsonString(const std::string& text) {
   return json + "\"";
 }
 
+// A stored name as Unicode text; a byte the code page does not define
+// becomes U+FFFD (the stored bytes are given beside it).
+std::string NameText(const std::string& stored, const CodePage& page) {
+  std::string text;
+  if (page.ToUtf8(stored, text)) return text;
+  text.clear();
+  for (unsigned char c : stored) text += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string("\xEF\xBF\xBD");
+  return text;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) {
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  return hex;
+}
+
+// A stored name as this system shows it, control characters escaped; a
+// name with a byte the code page does not define shows every byte above
+// 0x7F escaped.
+std::string ShownName(const std::string& stored, const CodePage& page) {
+  std::string name;
+  return page.ToSystem(stored, name) ? PrintablePath(name) : PrintableName(stored);
+}
+
 std::string Row(const std::string& size, const std::string& packed, const std::string& ratio,
                 const std::string& when, const std::string& name) {
   char text[128];
@@ -58,12 +86,13 @@ std::string Row(const std::string& size, const std::string& packed, const std::s
   return text + name;
 }
 
-void PrintText(const Console& console, const std::vector<StoredEntry>& entries, const Totals& totals) {
+void PrintText(const Console& console, const std::vector<StoredEntry>& entries, const Totals& totals,
+               const CodePage& page) {
   console.Out << Row("Size", "Packed", "Ratio", "Modified", "Name") << '\n';
   for (const StoredEntry& e : entries)
     console.Out << Row(std::to_string(e.Header.UnpackedSize), std::to_string(PackedBytes(e)),
                        RatioText(PackedBytes(e), e.Header.UnpackedSize),
-                       MemberDate(e.Header) + " " + MemberTime(e.Header), PrintableName(e.Name))
+                       MemberDate(e.Header) + " " + MemberTime(e.Header), ShownName(e.Name, page))
                 << '\n';
   console.Out << Row(std::to_string(totals.Size), std::to_string(totals.Packed),
                      RatioText(totals.Packed, totals.Size), "",
@@ -72,12 +101,14 @@ void PrintText(const Console& console, const std::vector<StoredEntry>& entries, 
 }
 
 void PrintJson(const Console& console, const std::string& container, const std::vector<StoredEntry>& entries,
-               const Totals& totals, std::uint64_t fileSize, const ContainerDamage* damage) {
+               const Totals& totals, std::uint64_t fileSize, const ContainerDamage* damage, const CodePage& page) {
   std::ostream& out = console.Out;
-  out << "{\n  \"container\": " << JsonString(container) << ",\n  \"entries\": [";
+  out << "{\n  \"container\": " << JsonString(container) << ",\n  \"code_page\": " << page.Number()
+      << ",\n  \"entries\": [";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const StoredEntry& e = entries[i];
-    out << (i ? ",\n" : "\n") << "    {\"index\": " << e.Index << ", \"name\": " << JsonString(e.Name)
+    out << (i ? ",\n" : "\n") << "    {\"index\": " << e.Index << ", \"name\": " << JsonString(NameText(e.Name, page))
+        << ", \"name_bytes\": \"" << Hex(e.Name) << "\""
         << ", \"size\": " << e.Header.UnpackedSize << ", \"packed\": " << PackedBytes(e)
         << ", \"ratio\": " << RatioJson(PackedBytes(e), e.Header.UnpackedSize) << ", \"modified\": \""
         << MemberDate(e.Header) << "T" << MemberTime(e.Header) << "\"}";
@@ -91,7 +122,7 @@ void PrintJson(const Console& console, const std::string& container, const std::
 
 }  // namespace
 
-int RunList(const std::string& container, bool json, const Console& console) {
+int RunList(const std::string& container, bool json, const CodePage& page, const Console& console) {
   ContainerReader reader;
   ContainerDamage damage;
   bool damaged = false;
@@ -101,7 +132,7 @@ int RunList(const std::string& container, bool json, const Console& console) {
   StoredEntry entry;
   // Every entry that reads is shown; the first name that test and extract
   // would refuse makes the listing fail all the same.
-  EntryNameRule names;
+  EntryNameRule names(page);
   ContainerDamage nameFault;
   bool nameRefused = false;
   while (!damaged) {
@@ -126,9 +157,9 @@ int RunList(const std::string& container, bool json, const Console& console) {
     damaged = true;
   }
   if (json)
-    PrintJson(console, container, entries, totals, reader.FileSize(), damaged ? &damage : nullptr);
+    PrintJson(console, container, entries, totals, reader.FileSize(), damaged ? &damage : nullptr, page);
   else
-    PrintText(console, entries, totals);
+    PrintText(console, entries, totals, page);
   if (damaged) {
     console.Error(container, damage.Describe());
     return EXIT_BAD_DATA;

@@ -17,8 +17,9 @@ namespace {
 // What the preloader would make of each entry's name, before its member is
 // read: a name it cannot write, or one that lands on an earlier member's
 // file. The walk stops at the first such entry, or at damage.
-bool WalkEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, ContainerDamage& damage) {
-  EntryNameRule names;
+bool WalkEntries(ContainerReader& reader, const CodePage& page, std::vector<StoredEntry>& entries,
+                 ContainerDamage& damage) {
+  EntryNameRule names(page);
   return reader.ReadEntries(entries, damage, [&names](const StoredEntry& entry, const std::vector<StoredEntry>&,
                                                       ContainerDamage& fault) {
     fault = {entry.Index, entry.Name, entry.Offset, names.Problem(entry.Index, entry.Name)};
@@ -28,7 +29,7 @@ bool WalkEntries(ContainerReader& reader, std::vector<StoredEntry>& entries, Con
 
 }  // namespace
 
-int RunTest(const std::string& container, unsigned jobs, const Console& console) {
+int RunTest(const std::string& container, unsigned jobs, const CodePage& page, const Console& console) {
   ContainerReader reader;
   if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
   // The walk finds where each member starts; the token streams are checked
@@ -36,7 +37,7 @@ int RunTest(const std::string& container, unsigned jobs, const Console& console)
   // is the one reported: a token stream's before a later entry's damage.
   std::vector<StoredEntry> entries;
   ContainerDamage damage;
-  bool damaged = !WalkEntries(reader, entries, damage);
+  bool damaged = !WalkEntries(reader, page, entries, damage);
   ContainerStreams streams(reader, container);
   std::string why;
   if (!streams.Open(JobsFor(entries.size(), jobs), why)) {

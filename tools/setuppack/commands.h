@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "code_page.h"
 #include "console.h"
 #include "member_time.h"
 
@@ -20,6 +21,7 @@ struct CreateOptions {
   // Follow a symbolic link met inside a DIR argument; without it such a link
   // is refused, so that nothing from outside the payload comes along unseen.
   bool FollowLinks = false;
+  CodePage Page;  // the code page the names are stored in
 };
 
 // A medium: SETUP.EXE and SETUP.TMP side by side in Directory, and with
@@ -33,9 +35,9 @@ struct MediumOptions {
 
 int RunCreate(const CreateOptions& options, const Console& console);
 int RunMedium(const MediumOptions& options, const Console& console);
-int RunList(const std::string& container, bool json, const Console& console);
+int RunList(const std::string& container, bool json, const CodePage& page, const Console& console);
 // test and extract take up to `jobs` members at once; what they report and
 // write is the same for every number.
-int RunTest(const std::string& container, unsigned jobs, const Console& console);
-int RunExtract(const std::string& container, const std::string& directory, unsigned jobs,
+int RunTest(const std::string& container, unsigned jobs, const CodePage& page, const Console& console);
+int RunExtract(const std::string& container, const std::string& directory, unsigned jobs, const CodePage& page,
                const Console& console);

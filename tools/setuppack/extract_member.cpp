@@ -38,14 +38,14 @@ DecodedMember::DecodedMember(DecodedMember&&) noexcept = default;
 DecodedMember& DecodedMember::operator=(DecodedMember&&) noexcept = default;
 DecodedMember::~DecodedMember() = default;
 
-DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& entry, const std::string& directory) {
+DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& entry, const std::string& target) {
   DecodedMember member;
   auto fail = [&member](MemberWritten::Result result, std::string why) {
     member.Outcome = Failed(result, std::move(why));
     member.File.reset();
     return std::move(member);
   };
-  member.File = std::make_unique<TempFile>(MemberTarget(directory, entry.Name));
+  member.File = std::make_unique<TempFile>(target);
   TempFile& temp = *member.File;
   std::string why;
   if (!temp.Create(why)) return fail(MemberWritten::Result::WriteFailed, why);

@@ -37,14 +37,18 @@ std::string NameRuleProblem(const std::string& name) {
   return MemberNameFaultText(fault);
 }
 
-std::string MemberNameProblem(const std::string& name) {
+std::string MemberNameProblem(const std::string& name, const CodePage& page) {
   std::string problem = NameRuleProblem(name);
   if (!problem.empty()) return problem;
-  for (unsigned char c : name)
-    if (c >= 0x80)
-      return "the name contains the non-ASCII byte " + Hex(c) +
-             "; the preloader takes names as bytes of the Windows ANSI code page, so keep "
-             "them to plain ASCII";
+  std::string text;
+  if (!page.ToUtf8(name, text)) {
+    for (unsigned char c : name)
+      if (c >= 0x80)
+        return "the name holds bytes that code page " + std::to_string(page.Number()) +
+               " does not define (the first above 0x7F is " + Hex(c) +
+               "); name the code page the container was made for with --codepage";
+    return "the name holds bytes that code page " + std::to_string(page.Number()) + " does not define";
+  }
   if (name.back() == '.' || name.back() == ' ')
     return "the name ends with a dot or a blank, which Windows drops, so the file would get "
            "another name";
@@ -56,19 +60,24 @@ std::string MemberNameProblem(const std::string& name) {
   return {};
 }
 
-std::string WindowsNameKey(const std::string& name) {
-  std::string key(ComparedNameLength(name.data(), name.size()), '\0');
-  for (std::size_t i = 0; i < key.size(); ++i) key[i] = ComparedNameByte(name[i]);
-  return key;
+std::string WindowsNameKey(const std::string& name, const CodePage& page) {
+  std::string compared(ComparedNameLength(name.data(), name.size()), '\0');
+  bool ascii = true;
+  for (std::size_t i = 0; i < compared.size(); ++i) {
+    compared[i] = ComparedNameByte(name[i]);
+    ascii = ascii && static_cast<unsigned char>(name[i]) < 0x80;
+  }
+  // Beyond ASCII, case is that of the characters the bytes stand for.
+  return ascii ? compared : page.UpperKey(name.substr(0, compared.size()));
 }
 
 bool IsPreloaderIni(const std::string& name) { return WindowsNameKey(name) == "INSTALL.INI"; }
 bool IsInstaller(const std::string& name) { return WindowsNameKey(name) == "INSTALL.EXE"; }
 
 std::string EntryNameRule::Problem(int index, const std::string& name) {
-  std::string problem = MemberNameProblem(name);
+  std::string problem = MemberNameProblem(name, page_);
   if (!problem.empty()) return problem;
-  auto [it, added] = byWindowsName_.emplace(WindowsNameKey(name), First{index, name});
+  auto [it, added] = byWindowsName_.emplace(WindowsNameKey(name, page_), First{index, name});
   if (added) return {};
   const First& first = it->second;
   // MemberNameProblem refuses trailing dots and blanks: only case is left.

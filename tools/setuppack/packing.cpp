@@ -25,7 +25,7 @@ bool ListPayloadFor(const CreateOptions& options, const std::vector<std::string>
                     InstallerRule installer, const Console& console, std::vector<PayloadFile>& files) {
   std::vector<Problem> problems;
   files = CollectPayload(options.Inputs, options.FollowLinks, problems);
-  CheckPayload(files, options.Container, problems);
+  CheckPayload(files, options.Container, problems, options.Page);
   std::error_code error;
   for (const PayloadFile& file : files)
     for (const std::string& output : otherOutputs)

@@ -128,7 +128,7 @@ bool PackSideBySide(FILE* out, const std::string& container, const std::vector<P
       return false;
     }
     if (!member.Warning.empty()) summary.Warnings.push_back({files[index].Path, member.Warning});
-    WriteNameField(out, files[index].Name);
+    WriteNameField(out, files[index].Stored);
     if (!CopyInto(member.Temp->Stream(), out, block)) {
       failure = {container, WriteError()};
       return false;

@@ -55,7 +55,7 @@ void AddPath(const std::string& path, const std::string& name, bool insideDirect
   std::string why;
   switch (Inspect(path, stamp, why)) {
     case PathKind::Regular:
-      files.push_back({path, name, stamp.Size, stamp});
+      files.push_back({path, name, {}, stamp.Size, stamp});
       break;
     case PathKind::Directory:
       if (insideDirectory)
@@ -83,20 +83,25 @@ std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& argument
   return files;
 }
 
-void CheckPayload(const std::vector<PayloadFile>& files, const std::string& container,
-                  std::vector<Problem>& problems) {
+void CheckPayload(std::vector<PayloadFile>& files, const std::string& container, std::vector<Problem>& problems,
+                  const CodePage& page) {
   if (files.size() > MAX_ENTRIES)
     problems.push_back({container, std::to_string(files.size()) +
                                        " files: a container holds at most 32767 entries"});
   std::map<std::string, const PayloadFile*> byWindowsName;
   std::error_code error;
-  for (const PayloadFile& file : files) {
-    std::string nameProblem = MemberNameProblem(file.Name);
+  for (PayloadFile& file : files) {
+    if (!page.FromSystem(file.Name, file.Stored)) {
+      problems.push_back({file.Path, "the name has a character that code page " + std::to_string(page.Number()) +
+                                         " cannot hold; name another with --codepage, or rename the file"});
+      continue;
+    }
+    std::string nameProblem = MemberNameProblem(file.Stored, page);
     if (!nameProblem.empty()) problems.push_back({file.Path, nameProblem});
     if (file.Size > MAX_MEMBER_SIZE)
       problems.push_back({file.Path, std::to_string(file.Size) +
                                          " bytes: a member must be smaller than 4 GiB"});
-    auto [it, added] = byWindowsName.emplace(WindowsNameKey(file.Name), &file);
+    auto [it, added] = byWindowsName.emplace(WindowsNameKey(file.Stored, page), &file);
     if (!added) {
       const PayloadFile& first = *it->second;
       problems.push_back({file.Path, first.Name == file.Name
