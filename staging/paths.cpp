@@ -109,8 +109,11 @@ void MakeTempFileName(char* out, const char* prefix) {
     // The system writes up to MAX_PATH characters; the name is taken only
     // when it fits the caller's buffer. A name too long for it counts as a
     // failed call: its file is deleted again.
+    // The call creates the file; one that is not there afterwards means a
+    // failed call too (Wine reports success when the creation fails for
+    // another reason than an existing name).
     char name[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(tempPath, prefix, 0, name) != 0) {
+    if (GetTempFileNameA(tempPath, prefix, 0, name) != 0 && FileExists(name)) {
       const void* end = std::memchr(name, 0, sizeof name);
       std::size_t nameLength = end ? static_cast<std::size_t>(static_cast<const char*>(end) - name) : sizeof name;
       if (nameLength < static_cast<std::size_t>(PATH_BUFFER_SIZE)) {

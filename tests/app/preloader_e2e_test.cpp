@@ -132,8 +132,10 @@ TEST_P(FullProtocol, HandsTheInstallerItsFilesIniAndCommandLine) {
   EXPECT_EQ(seen.Get("ini.inst_path"), c.Run.MediumDir);
 
   // The DLL search a program started by the user gets: SETUP.EXE's own
-  // narrowing does not pass on.
+  // narrowing does not pass on. The current directory is SETUP.EXE's, where
+  // the user started it.
   EXPECT_EQ(seen.Get("dll_directory"), "");
+  EXPECT_EQ(seen.Get("current_directory") + "\\", c.Dir->Path());
 
   // The handle on the command line is the waiting window the driver found.
   std::string handle = c.Run.Window.Get("window.handle");
@@ -175,6 +177,40 @@ INSTANTIATE_TEST_SUITE_P(Preloader, FullProtocol,
                            return std::string(param.index == 0   ? "NoArguments"
                                               : param.index == 1 ? "WithArguments"
                                                                  : "Signed");
+                         });
+
+// A name in code page 1252 is written as the ANSI calls take it: under a
+// Windows of that code page (the tests' Wine), the file carries the Unicode
+// name, which is also the name Linux shows.
+TEST(Preloader, ANameInTheUsersCodePageIsTheFileOfThatName) {
+  const PreloaderCase& c = Ended("protocol");
+  ASSERT_EQ(GetACP(), 1252u) << "the tests' Wine runs in another code page";
+  std::wstring staged(c.Run.TempDir.begin(), c.Run.TempDir.end());
+  staged += L"_Orvane3d1\\\u00DCbersicht f\u00FCr Benutzer.txt";
+  EXPECT_NE(GetFileAttributesW(staged.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(ReadWholeFile(c.Run.TempDir + "_Orvane3d1\\" + UMLAUT_NAME_1252), BytesOf("Hallo"));
+}
+
+// Mended: a temporary directory that exists but takes no file, and one that
+// the ANSI calls cannot name, are treated as missing: staging goes to
+// c:\temp\, and the run ends as any other.
+class UnusableTemp : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(UnusableTemp, StagesInTheFallbackAndEndsClean) {
+  const PreloaderCase& c = Ended(GetParam());
+  const Report& seen = c.Run.Installer;
+  ASSERT_TRUE(seen.Exists()) << "the installer did not run";
+  std::string staged = seen.Get("command_line");
+  EXPECT_EQ(staged.rfind("c:\\temp\\_Orvane3d", 0), 0u) << staged;
+  ExpectMembersHandedOver(c);
+  std::string directory = staged.substr(0, staged.find("INSTALL.EXE"));
+  EXPECT_EQ(GetFileAttributesA(directory.c_str()), INVALID_FILE_ATTRIBUTES) << "the emptied " << directory << " stays";
+  EXPECT_EQ(c.Run.TempTree, Tree{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Preloader, UnusableTemp, ::testing::Values("immutable-temp", "cyrillic-temp"),
+                         [](const ::testing::TestParamInfo<const char*>& param) {
+                           return std::string(param.index == 0 ? "TakesNoFile" : "NamedOutsideTheCodePage");
                          });
 
 TEST(Preloader, ArgumentsChangeNothing) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "test_files.h"
 
@@ -25,6 +26,25 @@ std::string WindowsPath(const char* path) {
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// The process's own environment with TMP and TEMP pointing at tempDir
+// (with its trailing backslash), as a block of UTF-16 strings.
+std::wstring UnicodeEnvironmentWithTemp(const std::wstring& tempDir) {
+  std::wstring block;
+  wchar_t* strings = GetEnvironmentStringsW();
+  for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) {
+    if (_wcsnicmp(p, L"TMP=", 4) == 0 || _wcsnicmp(p, L"TEMP=", 5) == 0) continue;
+    block.append(p).push_back(L'\0');
+  }
+  FreeEnvironmentStringsW(strings);
+  std::wstring dir = tempDir.substr(0, tempDir.size() - 1);
+  block.append(L"TMP=" + dir).push_back(L'\0');
+  block.append(L"TEMP=" + dir).push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
+std::wstring Widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 // The process's own environment with TMP and TEMP pointing at tempDir.
 std::string EnvironmentWithTemp(const std::string& tempDir) {
@@ -63,15 +83,24 @@ struct Started {
   DWORD Error = 0;  // GetLastError of a start that failed
 };
 
+// An environment of either kind: narrow strings, or UTF-16 ones.
+struct Environment {
+  const std::string* Narrow = nullptr;
+  const std::wstring* Wide = nullptr;
+};
+
 Started StartOnce(const std::string& exe, const std::string& commandLine, const std::string& cwd,
-                  const std::string* environment) {
+                  Environment environment) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   std::string line = commandLine;
-  if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0,
-                      environment ? const_cast<char*>(environment->data()) : nullptr, cwd.c_str(),
-                      &startup, &info)) {
+  void* block = environment.Wide ? static_cast<void*>(const_cast<wchar_t*>(environment.Wide->data()))
+              : environment.Narrow ? static_cast<void*>(const_cast<char*>(environment.Narrow->data()))
+                                   : nullptr;
+  DWORD flags = environment.Wide ? CREATE_UNICODE_ENVIRONMENT : 0;
+  if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, flags, block, cwd.c_str(), &startup,
+                      &info)) {
     Started failed;
     failed.Error = GetLastError();
     return failed;
@@ -83,7 +112,7 @@ Started StartOnce(const std::string& exe, const std::string& commandLine, const 
 // A start that fails is the test machine's trouble, not the program's: it
 // is recorded and tried again.
 Started Start(const std::string& what, const std::string& exe, const std::string& commandLine,
-              const std::string& cwd, const std::string* environment, StepLog& log) {
+              const std::string& cwd, Environment environment, StepLog& log) {
   Started started;
   for (int attempt = 1; attempt <= START_TRIES; ++attempt) {
     started = StartOnce(exe, commandLine, cwd, environment);
@@ -105,7 +134,7 @@ Report Drive(const std::string& caseDir, DWORD pid, const std::string& action, D
   Started driver = Start("window driver " + action, exe,
                          Quoted(exe) + " " + std::to_string(pid) + " " + action + " " +
                              Quoted(report) + " " + std::to_string(timeoutMs),
-                         caseDir, nullptr, log);
+                         caseDir, Environment{}, log);
   if (!driver.Process) return Report::Read(report);
   DWORD wait = WaitForSingleObject(driver.Process, timeoutMs + 30000);
   DWORD code = 0xFFFFFFFF;
@@ -176,6 +205,7 @@ std::string SignedSetupExePath() { return WindowsPath(SIGNED_SETUP_EXE); }
 std::string StandinExePath() { return WindowsPath(STANDIN_INSTALLER_EXE); }
 std::string AllTakenDir() { return WindowsPath(ALL_TAKEN_DIR) + "\\"; }
 std::string SmallTempDir() { return WindowsPath(SMALL_TEMP_DIR) + "\\"; }
+std::string ImmutableTempDir() { return WindowsPath(IMMUTABLE_TEMP_DIR) + "\\"; }
 std::string FailingMediumDir() { return WindowsPath(FAILING_MEDIUM_DIR) + "\\"; }
 std::string FailingMediumSource() { return WindowsPath(FAILING_MEDIUM_SOURCE) + "\\"; }
 
@@ -219,9 +249,17 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   if (failing) WriteWholeFile(WindowsPath(FAILING_MEDIUM_GONE_AT), BytesOf(std::to_string(scenario.TakenOutAt)));
 
   std::string environment = EnvironmentWithTemp(run.TempDir);
+  std::wstring unicodeEnvironment;
+  Environment chosen{&environment, nullptr};
+  if (!scenario.UnicodeTempName.empty()) {
+    std::wstring unicodeTemp = Widened(caseDir) + scenario.UnicodeTempName + L"\\";
+    CreateDirectoryW(unicodeTemp.c_str(), nullptr);
+    unicodeEnvironment = UnicodeEnvironmentWithTemp(unicodeTemp);
+    chosen = Environment{nullptr, &unicodeEnvironment};
+  }
   std::string commandLine = Quoted(setup);
   if (!scenario.Arguments.empty()) commandLine += " " + scenario.Arguments;
-  Started preloader = Start("SETUP.EXE", setup, commandLine, caseDir, &environment, log);
+  Started preloader = Start("SETUP.EXE", setup, commandLine, caseDir, chosen, log);
   if (!preloader.Process) return run;
   log.Add("SETUP.EXE started, process " + std::to_string(preloader.Pid));
 

@@ -39,6 +39,9 @@ struct Scenario {
   // Not 0: the medium is the failing one of FailingMediumDir(), and
   // SETUP.TMP cannot be read from this byte on (the disc was taken out).
   std::uint64_t TakenOutAt = 0;
+  // Not empty: TMP and TEMP name the directory of this name in the case's
+  // directory, a name that the ANSI code page cannot hold.
+  std::wstring UnicodeTempName;
 };
 
 // Relative path (directories end with '\') -> size, -1 for directories.
@@ -50,7 +53,7 @@ struct PreloaderRun {
   // start), what each driver found, how the preloader ended.
   std::vector<std::string> Steps;
   std::string MediumDir;  // with trailing backslash
-  std::string TempDir;    // with trailing backslash
+  std::string TempDir;    // with trailing backslash; see UnicodeTempName
   std::string ReportPath;
   bool Ended = false;
   DWORD ExitCode = 0xFFFFFFFF;
@@ -83,6 +86,9 @@ std::string SmallTempDir();
 // what the run writes to FailingMediumSource() (Windows paths, with
 // trailing backslash). One run at a time may use it.
 std::string FailingMediumDir();
+// Made by make_immutable_temp.sh before the runs: a directory that takes no
+// file (Windows path, with trailing backslash).
+std::string ImmutableTempDir();
 std::string FailingMediumSource();
 
 // Runs the scenario in caseDir (with trailing backslash). Safe to call from

@@ -86,6 +86,10 @@ class CaseBuilder {
     cut_ = bytes;
     return *this;
   }
+  CaseBuilder& UnicodeTemp(const std::wstring& name) {
+    c_.Setup.UnicodeTempName = name;
+    return *this;
+  }
   // The disc is taken out this many bytes before the container's end.
   CaseBuilder& TakenOut(std::size_t bytesBeforeEnd) {
     takenOut_ = bytesBeforeEnd;
@@ -117,6 +121,7 @@ void BuildCases() {
         .Member("DATA.BIN", RandomBytes(70000, 7), TIME_DATA)
         .Member("EMPTY.TXT", Bytes(), TIME_EMPTY)
         .Member("LIESMICH.TXT", Text("Viel Spass!\r\n"), TIME_CONFIG)
+        .Member(UMLAUT_NAME_1252, Text("Hallo"), TIME_CONFIG)
         .Arguments(arguments)
         .Program(program)
         .Add();
@@ -199,6 +204,19 @@ void BuildCases() {
       .Member("READ.BIN", RandomBytes(200000, 16), TIME_DATA)
       .Member("LATER.BIN", RandomBytes(300, 17), TIME_DATA)
       .TakenOut(100000)
+      .Add();
+
+  // Temporary locations where nothing can be staged: one that takes no file,
+  // one whose name the ANSI code page cannot hold (Cyrillic).
+  CaseBuilder("immutable-temp", Driving::WaitForExit)
+      .Installer("empty-dir")
+      .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
+      .TempDir(ImmutableTempDir())
+      .Add();
+  CaseBuilder("cyrillic-temp", Driving::WaitForExit)
+      .Installer("empty-dir")
+      .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
+      .UnicodeTemp(L"\u0412\u0440\u0435\u043C\u0435\u043D\u043D\u044B\u0435")  // Временные
       .Add();
 
   CaseBuilder("all-taken", Driving::AnswerBoxThenCloseWhenIdle)

@@ -20,6 +20,10 @@ struct PreloaderCase {
   std::string Failure;  // set when the run itself could not be carried out
 };
 
+// "Übersicht für Benutzer.txt" in code page 1252, a member of the protocol
+// runs.
+constexpr char UMLAUT_NAME_1252[] = "\xDC" "bersicht f\xFC" "r Benutzer.txt";
+
 class PreloaderRuns : public ::testing::Environment {
  public:
   void SetUp() override;
