@@ -12,8 +12,7 @@ MainWindow::MainWindow() {
   int y = GetSystemMetrics(SM_CYSCREEN) / 2 - MAIN_WINDOW_HEIGHT / 2;
 
   HWND created = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW, x, y,
-                                 MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, nullptr, nullptr,
-                                 AppInstance, this);
+                                 MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, nullptr, nullptr, AppInstance, this);
   if (!created) std::exit(0);
   hwnd = created;
 

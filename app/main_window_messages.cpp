@@ -39,8 +39,7 @@ void MainWindow::TurnIntoWaitingWindow() {
   LONG style = GetWindowLongA(hwnd, GWL_STYLE);
   SetWindowLongA(hwnd, GWL_STYLE, style & ~SIZING_AND_BOX_STYLES);
   // The outer size stays 350 x 50; only the frame is recomputed.
-  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-               SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
   SetWindowTextA(hwnd, WAITING_TITLE);
   FirstPaintDone = 1;
 }

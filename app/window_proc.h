@@ -4,5 +4,5 @@
 
 #include <windows.h>
 
-extern "C" __declspec(dllexport) LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam,
-                                                          LPARAM lParam);
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -31,7 +31,8 @@ void FillFromFiles(FILE* out, const std::vector<std::string>& directories,
       if (!entry.is_regular_file()) continue;
       std::string name = entry.path().filename().string();
       for (const std::string& suffix : suffixes)
-        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+        if (name.size() > suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
           files.push_back(entry.path());
     }
     if (!files.empty()) break;
@@ -82,8 +83,8 @@ void MakeCorpus(CorpusKind kind, const std::string& path) {
       // 32-bit Windows programs and libraries, as an installer carries them;
       // the 64-bit ones where no 32-bit Wine is installed.
       FillFromFiles(out,
-                    {"/usr/lib/i386-linux-gnu/wine/i386-windows", "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows",
-                     "/usr/i686-w64-mingw32/lib"},
+                    {"/usr/lib/i386-linux-gnu/wine/i386-windows",
+                     "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows", "/usr/i686-w64-mingw32/lib"},
                     {".dll", ".exe", ".a"});
       break;
     case CorpusKind::Random:
@@ -108,14 +109,19 @@ void MakeMember(const std::string& raw, const std::string& path) {
 
 const char* CorpusName(CorpusKind kind) {
   switch (kind) {
-    case CorpusKind::Text: return "text";
-    case CorpusKind::Binary: return "binary";
-    case CorpusKind::Random: return "random";
+    case CorpusKind::Text:
+      return "text";
+    case CorpusKind::Binary:
+      return "binary";
+    case CorpusKind::Random:
+      return "random";
   }
   return "?";
 }
 
-std::vector<CorpusKind> AllCorpusKinds() { return {CorpusKind::Text, CorpusKind::Binary, CorpusKind::Random}; }
+std::vector<CorpusKind> AllCorpusKinds() {
+  return {CorpusKind::Text, CorpusKind::Binary, CorpusKind::Random};
+}
 
 std::vector<unsigned char> ReadBenchFile(const std::string& path) {
   std::vector<unsigned char> bytes;

@@ -37,11 +37,13 @@ const std::string& Payload(std::size_t piece) {
   if (!dir.empty()) return dir;
   dir = BenchScratchFile("payload-mixed-" + std::to_string(piece >> 20) + "m");
   fs::create_directories(dir);
-  const CorpusKind kinds[PIECES] = {CorpusKind::Binary, CorpusKind::Text,   CorpusKind::Binary, CorpusKind::Random,
-                                    CorpusKind::Text,   CorpusKind::Binary, CorpusKind::Text,   CorpusKind::Binary};
+  const CorpusKind kinds[PIECES] = {CorpusKind::Binary, CorpusKind::Text,  CorpusKind::Binary,
+                                    CorpusKind::Random, CorpusKind::Text,  CorpusKind::Binary,
+                                    CorpusKind::Text,   CorpusKind::Binary};
   std::string block(piece, '\0');
   for (int i = 0; i < PIECES; ++i) {
-    std::string name = (fs::path(dir) / (i == 0 ? "INSTALL.EXE" : "FILE" + std::to_string(i) + ".DAT")).string();
+    std::string name =
+        (fs::path(dir) / (i == 0 ? "INSTALL.EXE" : "FILE" + std::to_string(i) + ".DAT")).string();
     if (fs::exists(name) && fs::file_size(name) == piece) continue;
     FILE* in = std::fopen(CorpusFile(kinds[i]).c_str(), "rb");
     std::fseek(in, static_cast<long>(piece) * i % static_cast<long>(CORPUS_SIZE - piece), SEEK_SET);
@@ -77,8 +79,8 @@ bool Run(const std::vector<std::string>& args) {
 
 void BM_Pack(benchmark::State& state, int workers) {
   if (!SetuppackPath()) return state.SkipWithError("PRELOADER_SETUPPACK not set");
-  const std::vector<std::string> command = {"create", "-q", "-j", std::to_string(workers),
-                                           BenchScratchFile("pack.tmp"), Payload(PACK_PIECE)};
+  const std::vector<std::string> command = {
+      "create", "-q", "-j", std::to_string(workers), BenchScratchFile("pack.tmp"), Payload(PACK_PIECE)};
   for (auto _ : state)
     if (!Run(command)) return state.SkipWithError("setuppack create failed");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PACK_PIECE * PIECES));
@@ -105,8 +107,8 @@ void BM_Extract(benchmark::State& state, int workers) {
   const std::string* container = ReadContainer(state);
   if (!container) return;
   std::string target = BenchScratchFile("extracted");
-  const std::vector<std::string> command = {"extract", "-q", "-j", std::to_string(workers), "-C", target,
-                                           *container};
+  const std::vector<std::string> command = {"extract", "-q",   "-j",      std::to_string(workers),
+                                            "-C",      target, *container};
   for (auto _ : state) {
     state.PauseTiming();
     fs::remove_all(target);

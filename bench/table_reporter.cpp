@@ -7,14 +7,10 @@ namespace {
 
 // The yardstick each benchmark is measured against, by name prefix.
 const std::pair<const char*, const char*> kYardsticks[] = {
-    {"decode/", "classic_decode/"},
-    {"decode_win32/", "decode/"},
-    {"encode/", "classic_encode/"},
-    {"encode_best/", "encode/"},
-    {"pack_j2/", "pack_j1/"},
-    {"test_j2/", "test_j1/"},
-    {"extract_j2/", "extract_j1/"},
-    {"setup_start_win32", "copy_win32"},
+    {"decode/", "classic_decode/"}, {"decode_win32/", "decode/"},
+    {"encode/", "classic_encode/"}, {"encode_best/", "encode/"},
+    {"pack_j2/", "pack_j1/"},       {"test_j2/", "test_j1/"},
+    {"extract_j2/", "extract_j1/"}, {"setup_start_win32", "copy_win32"},
 };
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
@@ -57,8 +53,8 @@ double TableReporter::Rate(const std::string& name) const {
 bool TableReporter::PrintTable() const {
   const double memcpyRate = Rate("memcpy");
   const double copyRate = Rate("file_copy");
-  std::printf("\n%-22s %10s %-20s %7s %9s %7s\n", "benchmark (median)", "MB/s", "yardstick", "x yard", "x memcpy",
-              "x copy");
+  std::printf("\n%-22s %10s %-20s %7s %9s %7s\n", "benchmark (median)", "MB/s", "yardstick", "x yard",
+              "x memcpy", "x copy");
   for (const std::string& name : order_) {
     if (!Find(name)->Note.empty()) {
       std::printf("%-22s %s\n", name.c_str(), Find(name)->Note.c_str());
@@ -70,7 +66,10 @@ bool TableReporter::PrintTable() const {
       if (StartsWith(name, pair.first)) yardstick = pair.second + name.substr(std::string(pair.first).size());
     double yardRate = yardstick.empty() ? 0 : Rate(yardstick);
     std::printf("%-22s %10.1f %-20s", name.c_str(), rate / 1e6, yardstick.c_str());
-    if (yardRate > 0) std::printf(" %7.2f", rate / yardRate); else std::printf(" %7s", "");
+    if (yardRate > 0)
+      std::printf(" %7.2f", rate / yardRate);
+    else
+      std::printf(" %7s", "");
     std::printf(" %9.3f %7.2f", memcpyRate > 0 ? rate / memcpyRate : 0, copyRate > 0 ? rate / copyRate : 0);
     // The runs of whole programs under Wine also tell their time.
     const Row* row = Find(name);
@@ -102,8 +101,8 @@ bool TableReporter::PrintTable() const {
   std::printf("\ntargets:\n");
   char detail[128];
   for (const std::string kind : {"text", "binary"})
-    atLeast("decode " + kind + " >= 1.2x the classic decoder in memory", "decode/" + kind, "classic_decode/" + kind,
-            1.2);
+    atLeast("decode " + kind + " >= 1.2x the classic decoder in memory", "decode/" + kind,
+            "classic_decode/" + kind, 1.2);
   for (const std::string kind : {"text", "binary"})
     atLeast("32-bit decode " + kind + " under Wine >= 0.8x the native build", "decode_win32/" + kind,
             "decode/" + kind, 0.8);
@@ -131,11 +130,12 @@ bool TableReporter::PrintTable() const {
     if (!ran(decode, plain)) continue;
     const double ratio = Rate(decode) / Rate(plain);
     std::snprintf(detail, sizeof detail, "%.2fx, %.0f MB/s", ratio, Rate(decode) / 1e6);
-    check("decode " + kind + " >= 3x the plain stdio decoder, >= 450 MB/s", ratio >= 3.0 && Rate(decode) >= 450e6,
-          detail);
+    check("decode " + kind + " >= 3x the plain stdio decoder, >= 450 MB/s",
+          ratio >= 3.0 && Rate(decode) >= 450e6, detail);
   }
   for (const std::string kind : {"text", "binary", "random"})
-    atLeast("encode " + kind + " >= 1.2x the plain stdio tree encoder", "encode/" + kind, "plain_encode/" + kind, 1.2);
+    atLeast("encode " + kind + " >= 1.2x the plain stdio tree encoder", "encode/" + kind,
+            "plain_encode/" + kind, 1.2);
 
   // Random bytes do not compress: both parses store them as literals, so the
   // size target is taken over the compressible corpus, text and executables.
@@ -147,13 +147,15 @@ bool TableReporter::PrintTable() const {
     if (!plain || !best || !plain->Counters.count("packed") || !best->Counters.count("packed")) continue;
     haveBest = true;
     double a = plain->Counters.at("packed"), b = best->Counters.at("packed");
-    std::printf("  %-4s --best on %-6s %+.2f%% size, %.2fx the default's time\n", "", kind, 100.0 * (b - a) / a,
+    std::printf("  %-4s --best on %-6s %+.2f%% size, %.2fx the default's time\n", "", kind,
+                100.0 * (b - a) / a,
                 best->BytesPerSecond > 0 ? plain->BytesPerSecond / best->BytesPerSecond : 0.0);
     if (std::string(kind) != "random") {
       packed += a;
       packedBest += b;
     }
-    if (best->BytesPerSecond > 0) timeRatioMax = std::max(timeRatioMax, plain->BytesPerSecond / best->BytesPerSecond);
+    if (best->BytesPerSecond > 0)
+      timeRatioMax = std::max(timeRatioMax, plain->BytesPerSecond / best->BytesPerSecond);
   }
   if (haveBest && packed > 0) {
     double saving = 100.0 * (packed - packedBest) / packed;
@@ -164,6 +166,7 @@ bool TableReporter::PrintTable() const {
   }
   atLeast("setuppack create -j 2 >= 1.8x -j 1", "pack_j2/mixed", "pack_j1/mixed", 1.8);
   atLeast("setuppack test -j 2 >= 1.8x -j 1 (eight 4 MiB members)", "test_j2/8x4m", "test_j1/8x4m", 1.8);
-  atLeast("setuppack extract -j 2 >= 1.8x -j 1 (eight 4 MiB members)", "extract_j2/8x4m", "extract_j1/8x4m", 1.8);
+  atLeast("setuppack extract -j 2 >= 1.8x -j 1 (eight 4 MiB members)", "extract_j2/8x4m", "extract_j1/8x4m",
+          1.8);
   return allMet;
 }

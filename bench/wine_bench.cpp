@@ -25,7 +25,8 @@ namespace {
 // The 128 MiB payload beside the installer: text and executables, which
 // pack to about a third.
 constexpr std::size_t PAYLOAD_SIZE = 4 * CORPUS_SIZE;
-const CorpusKind kPayloadKinds[] = {CorpusKind::Text, CorpusKind::Binary, CorpusKind::Text, CorpusKind::Binary};
+const CorpusKind kPayloadKinds[] = {CorpusKind::Text, CorpusKind::Binary, CorpusKind::Text,
+                                    CorpusKind::Binary};
 
 const char* Env(const char* name) {
   const char* value = std::getenv(name);
@@ -65,7 +66,8 @@ void BM_DecodeWin32(benchmark::State& state, CorpusKind kind) {
   const std::string command = "wine " + Quoted(probe) + " " + Quoted(WinePath(member)) + " " +
                               Quoted(WinePath(out)) + " " + std::to_string(state.max_iterations + 1) + " " +
                               Quoted(WinePath(CorpusFile(kind))) + " >" + Quoted(report) + " 2>/dev/null";
-  if (std::system(command.c_str()) != 0) return state.SkipWithError("the 32-bit decode probe failed or differed");
+  if (std::system(command.c_str()) != 0)
+    return state.SkipWithError("the 32-bit decode probe failed or differed");
   std::vector<double> seconds;
   std::ifstream lines(report);
   double s;
@@ -119,8 +121,7 @@ const Medium* MakeMedium(benchmark::State& state, bool alone = false) {
   const std::string directory = BenchScratchFile(alone ? "medium-installer" : "medium-128m");
   fs::create_directories(directory);
   fs::copy_file(setup, directory + "/SETUP.EXE", fs::copy_options::overwrite_existing);
-  const std::string packed =
-      alone ? Quoted(payload + "/INSTALL.EXE") : Quoted(payload);
+  const std::string packed = alone ? Quoted(payload + "/INSTALL.EXE") : Quoted(payload);
   if (!Run(std::string(setuppack) + " create -q " + Quoted(directory + "/SETUP.TMP") + " " + packed)) {
     state.SkipWithError("setuppack create failed");
     return nullptr;
@@ -134,7 +135,8 @@ const Medium* MakeMedium(benchmark::State& state, bool alone = false) {
 // The host path of a directory that Wine names C:\..., in the prefix.
 std::string HostPath(const std::string& windows) {
   const char* prefix = Env("WINEPREFIX");
-  if (!prefix || windows.size() < 3 || (windows[0] != 'C' && windows[0] != 'c') || windows[1] != ':') return "";
+  if (!prefix || windows.size() < 3 || (windows[0] != 'C' && windows[0] != 'c') || windows[1] != ':')
+    return "";
   std::string host = std::string(prefix) + "/drive_c" + windows.substr(2);
   for (char& c : host)
     if (c == '\\') c = '/';
@@ -169,7 +171,8 @@ void BM_SetupStart(benchmark::State& state, bool alone) {
   const Medium* medium = MakeMedium(state, alone);
   if (!medium) return;
   static bool warm[2] = {false, false};  // one start first, for the page cache and Wine's own files
-  if (!warm[alone] && TimeSetupStart(*medium) < 0) return state.SkipWithError("SETUP.EXE did not start the installer");
+  if (!warm[alone] && TimeSetupStart(*medium) < 0)
+    return state.SkipWithError("SETUP.EXE did not start the installer");
   warm[alone] = true;
   for (auto _ : state) {
     const double seconds = TimeSetupStart(*medium);
@@ -212,7 +215,8 @@ void BM_WineCopy(benchmark::State& state) {
 
 void RegisterWineBenchmarks() {
   for (CorpusKind kind : {CorpusKind::Text, CorpusKind::Binary})
-    benchmark::RegisterBenchmark((std::string("decode_win32/") + CorpusName(kind)).c_str(), BM_DecodeWin32, kind)
+    benchmark::RegisterBenchmark((std::string("decode_win32/") + CorpusName(kind)).c_str(), BM_DecodeWin32,
+                                 kind)
         ->UseManualTime()
         ->Iterations(8);
   benchmark::RegisterBenchmark("setup_start_win32", BM_SetupStart, false)

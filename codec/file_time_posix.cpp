@@ -11,10 +11,8 @@ bool ReadStreamFileTime(FILE* stream, DosDateTime& time) {
   if (localtime_r(&info.st_mtime, &local) == nullptr) return false;
   int year = local.tm_year + 1900;
   if (year < 1980 || year > 2107) return false;
-  time.Date = static_cast<std::uint16_t>(local.tm_mday | ((local.tm_mon + 1) << 5) |
-                                         ((year - 1980) << 9));
-  time.Time = static_cast<std::uint16_t>((local.tm_sec / 2) | (local.tm_min << 5) |
-                                         (local.tm_hour << 11));
+  time.Date = static_cast<std::uint16_t>(local.tm_mday | ((local.tm_mon + 1) << 5) | ((year - 1980) << 9));
+  time.Time = static_cast<std::uint16_t>((local.tm_sec / 2) | (local.tm_min << 5) | (local.tm_hour << 11));
   return true;
 }
 

@@ -3,9 +3,7 @@
 
 #include "file_time.h"
 
-static HANDLE StreamHandle(FILE* stream) {
-  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-}
+static HANDLE StreamHandle(FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
 
 bool ReadStreamFileTime(FILE* stream, DosDateTime& time) {
   FILETIME written, local;

@@ -46,7 +46,8 @@ struct WordMoves {
 // eight bytes come one at a time from the bytes before `to`, the rest eight
 // at a time from a whole number of periods back, at least eight bytes.
 // Rare, and kept out of the loop, whose registers it would otherwise take.
-__attribute__((noinline)) inline void FillPattern(std::uint8_t* to, const std::uint8_t* from, unsigned distance) {
+__attribute__((noinline)) inline void FillPattern(std::uint8_t* to, const std::uint8_t* from,
+                                                  unsigned distance) {
   if (distance == 1) {
     std::memset(to, *from, COPY_SPAN);
     return;
@@ -89,7 +90,8 @@ inline void DecodeGroupsWith(GroupCursor& cursor, std::size_t groups) {
       in += 2;
       const unsigned position = (word & 0xFF) | ((word >> 4) & 0xF00);
       const std::uint8_t* from =
-          out - 1 - ((static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - origin) - position) & RING_MASK);
+          out - 1 -
+          ((static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - origin) - position) & RING_MASK);
       if (out - from >= 8) {
         // Each step reads only bytes written before it; what lands beyond
         // the match is overwritten by the bytes that follow.

@@ -15,4 +15,6 @@ struct Sse2Moves {
 
 }  // namespace
 
-void DecodeGroupsSse2(GroupCursor& cursor, std::size_t groups) { DecodeGroupsWith<Sse2Moves>(cursor, groups); }
+void DecodeGroupsSse2(GroupCursor& cursor, std::size_t groups) {
+  DecodeGroupsWith<Sse2Moves>(cursor, groups);
+}

@@ -107,7 +107,8 @@ class OutputWindow {
   // flushes, measures and seeks the stream afterwards, which brings it up
   // to date with what was written past it. Should a write fail, the rest
   // goes through the stream, which then records the error as usual.
-  OutputWindow(FILE* output, bool direct) : output_(output), descriptor_(direct ? FlushedDescriptor(output) : -1) {
+  OutputWindow(FILE* output, bool direct)
+      : output_(output), descriptor_(direct ? FlushedDescriptor(output) : -1) {
     std::memset(window_, 0, RING_SIZE - RING_START);
     std::memset(window_ + RING_SIZE - RING_START, ' ', RING_START);
     Next = start_ = window_ + RING_SIZE;
@@ -149,7 +150,7 @@ class OutputWindow {
   }
 
   FILE* output_;
-  int descriptor_;  // the file written directly, or -1
+  int descriptor_;       // the file written directly, or -1
   std::uint8_t* start_;  // first byte not yet written
   std::uint64_t written_ = 0;
   std::uint8_t window_[WINDOW_END + COPY_SPAN];
@@ -175,7 +176,8 @@ enum class Stop { FetchFailed, Limit };
 // member's last bytes and the bytes near the limit. `flags` carries the
 // flag register from one call to the next. Returns true when the token was
 // decoded, false with `stop` set when decoding ends.
-bool DecodeToken(TokenSource& source, OutputWindow& window, unsigned& flags, std::uint64_t limit, Stop& stop) {
+bool DecodeToken(TokenSource& source, OutputWindow& window, unsigned& flags, std::uint64_t limit,
+                 Stop& stop) {
   stop = Stop::FetchFailed;
   flags >>= 1;
   if ((flags & 0x100) == 0) {
@@ -202,7 +204,9 @@ bool DecodeToken(TokenSource& source, OutputWindow& window, unsigned& flags, std
   if (cut) length = static_cast<unsigned>(left);
   std::uint8_t* out = window.Next;
   const std::uint8_t* from =
-      out - 1 - (static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - window.Origin - 1 - position) & RING_MASK);
+      out - 1 -
+      (static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(out) - window.Origin - 1 - position) &
+       RING_MASK);
   for (unsigned k = 0; k < length; ++k) out[k] = from[k];  // may overlap what it produces
   window.Next = out + length;
   stop = Stop::Limit;
@@ -237,7 +241,8 @@ Stop DecodeTokens(TokenSource& source, OutputWindow& window, std::uint64_t limit
 // Output with a progress report after every byte that reaches the stream.
 class ProgressSink {
  public:
-  ProgressSink(TLZSS& codec, FILE* output, std::uint64_t limit) : codec_(codec), output_(output), limit_(limit) {}
+  ProgressSink(TLZSS& codec, FILE* output, std::uint64_t limit)
+      : codec_(codec), output_(output), limit_(limit) {}
 
   // False, with nothing written, when the byte would go beyond the limit.
   bool Put(std::uint8_t c) {

@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr std::int64_t SPACES = RING_START;     // positions 0..4077: the initial spaces
-constexpr std::size_t BLOCK = 256 * 1024;       // positions parsed together
-constexpr std::size_t HISTORY = RING_SIZE;      // bytes kept before a block
+constexpr std::int64_t SPACES = RING_START;  // positions 0..4077: the initial spaces
+constexpr std::size_t BLOCK = 256 * 1024;    // positions parsed together
+constexpr std::size_t HISTORY = RING_SIZE;   // bytes kept before a block
 constexpr std::uint32_t LITERAL_BITS = 9;
 constexpr std::uint32_t MATCH_BITS = 17;
 
@@ -38,7 +38,8 @@ class Text {
     }
     std::int64_t want = to + MAX_MATCH;
     while (!ended_ && end_ < want) {
-      std::size_t got = std::fread(bytes_.data() + (end_ - base_), 1, static_cast<std::size_t>(want - end_), input_);
+      std::size_t got =
+          std::fread(bytes_.data() + (end_ - base_), 1, static_cast<std::size_t>(want - end_), input_);
       if (got == 0) ended_ = true;
       end_ += static_cast<std::int64_t>(got);
       count += static_cast<std::uint32_t>(got);

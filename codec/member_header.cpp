@@ -24,8 +24,7 @@ bool IsRealDosDateTime(DosDateTime t) {
 
 DosDateTime MemberHeader::PackedTime() const {
   DosDateTime t;
-  t.Time = static_cast<std::uint16_t>((TwoSeconds & 0x1F) | ((Minute & 0x3F) << 5) |
-                                      ((Hour & 0x1F) << 11));
+  t.Time = static_cast<std::uint16_t>((TwoSeconds & 0x1F) | ((Minute & 0x3F) << 5) | ((Hour & 0x1F) << 11));
   t.Date = static_cast<std::uint16_t>((Day & 0x1F) | ((Month & 0x0F) << 5) | ((Year & 0x7F) << 9));
   return t;
 }

@@ -10,8 +10,7 @@
 std::int64_t BeginMember(FILE* input, FILE* output);
 
 // Patches the sizes and leaves the output at the member's end.
-void EndMember(FILE* output, std::int64_t sizePosition, std::uint32_t unpackedSize,
-               std::uint32_t packedSize);
+void EndMember(FILE* output, std::int64_t sizePosition, std::uint32_t unpackedSize, std::uint32_t packedSize);
 
 // The token stream in groups of a flag byte and up to eight tokens. Groups
 // collect in a block that goes to the stream in one write, not one write

@@ -38,10 +38,13 @@ class SearchTrees {
   int Parent(int p) const { return parents_[p]; }
 
  private:
-  static int Child(std::uint64_t node, int right) { return static_cast<int>((node >> (16 * right)) & 0xFFFF); }
+  static int Child(std::uint64_t node, int right) {
+    return static_cast<int>((node >> (16 * right)) & 0xFFFF);
+  }
   void SetChild(int p, int right, int child) {
     const int shift = 16 * right;
-    nodes_[p] = (nodes_[p] & ~(std::uint64_t{0xFFFF} << shift)) | (static_cast<std::uint64_t>(child) << shift);
+    nodes_[p] =
+        (nodes_[p] & ~(std::uint64_t{0xFFFF} << shift)) | (static_cast<std::uint64_t>(child) << shift);
   }
   void Attach(int p, int right, int r) {
     SetChild(p, right, r);
@@ -64,7 +67,8 @@ class SearchTrees {
 
 inline void SearchTrees::Insert(int r) {
   const std::uint8_t* key = &ring_[r];
-  const std::uint32_t head = static_cast<std::uint32_t>(key[1]) << 24 | static_cast<std::uint32_t>(key[2]) << 16 |
+  const std::uint32_t head = static_cast<std::uint32_t>(key[1]) << 24 |
+                             static_cast<std::uint32_t>(key[2]) << 16 |
                              static_cast<std::uint32_t>(key[3]) << 8 | key[4];
   nodes_[r] = NO_CHILDREN | static_cast<std::uint64_t>(head) << 32;
   int p = RING_SIZE + 1 + key[0];

@@ -25,7 +25,8 @@ std::size_t ReadAt(FILE* stream, std::int64_t position, void* to, std::size_t si
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD got = 0;
-    if (!ReadFile(file, static_cast<char*>(to) + done, static_cast<DWORD>(size - done), &got, &at) || got == 0)
+    if (!ReadFile(file, static_cast<char*>(to) + done, static_cast<DWORD>(size - done), &got, &at) ||
+        got == 0)
       break;
     done += got;
   }

@@ -75,7 +75,8 @@ Outcome RunPlain(const std::uint8_t* data, std::size_t size) {
 
 std::uint32_t Field(const std::uint8_t* data, std::size_t size, std::size_t at) {
   std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4 && at + i < size; ++i) value |= static_cast<std::uint32_t>(data[at + i]) << (8 * i);
+  for (std::size_t i = 0; i < 4 && at + i < size; ++i)
+    value |= static_cast<std::uint32_t>(data[at + i]) << (8 * i);
   return value;
 }
 
@@ -103,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome limitedReporting = RunCodec(data, size, 1, true);
   for (const Outcome* limited : {&limitedFast, &limitedReporting}) {
     FUZZ_CHECK(limited->Result == plain.Result);
-    const std::size_t kept = plain.Output.size() < plain.UnpackedSize ? plain.Output.size() : plain.UnpackedSize;
+    const std::size_t kept =
+        plain.Output.size() < plain.UnpackedSize ? plain.Output.size() : plain.UnpackedSize;
     FUZZ_CHECK(limited->Output == Bytes(plain.Output.begin(), plain.Output.begin() + kept));
     if (plain.Output.size() <= plain.UnpackedSize) FUZZ_CHECK(limited->Position == plain.Position);
     FUZZ_CHECK(limited->Position <= plain.Position);

@@ -34,14 +34,15 @@ Bytes Pseudorandom(std::size_t count, std::uint32_t seed) {
 
 Bytes Repeated(const std::string& pattern, std::size_t count) {
   Bytes bytes;
-  while (bytes.size() < count) bytes.push_back(static_cast<std::uint8_t>(pattern[bytes.size() % pattern.size()]));
+  while (bytes.size() < count)
+    bytes.push_back(static_cast<std::uint8_t>(pattern[bytes.size() % pattern.size()]));
   return bytes;
 }
 
 // Words from a small vocabulary: text that compresses the way documents do.
 Bytes Words(std::size_t count, std::uint32_t seed) {
-  static const char* const vocabulary[] = {"Bitte ", "warten ", "Installation ", "wird ", "vorbereitet ",
-                                           "der ", "die ", "das ", "Datei ", "\r\n"};
+  static const char* const vocabulary[] = {"Bitte ", "warten ", "Installation ", "wird ",  "vorbereitet ",
+                                           "der ",   "die ",    "das ",          "Datei ", "\r\n"};
   Bytes bytes;
   while (bytes.size() < count) {
     seed = seed * 1103515245u + 12345u;
@@ -94,8 +95,8 @@ void Put32(Bytes& out, std::uint32_t value) {
 // A member with a header written by hand: 2025-06-15 10:20:58.
 Bytes HandMember(const Bytes& tokens, std::uint32_t unpackedSize) {
   Bytes member;
-  for (std::uint32_t field : {MEMBER_MAGIC, 29u, 20u, 10u, 15u, 6u, 45u, unpackedSize,
-                              static_cast<std::uint32_t>(tokens.size())})
+  for (std::uint32_t field :
+       {MEMBER_MAGIC, 29u, 20u, 10u, 15u, 6u, 45u, unpackedSize, static_cast<std::uint32_t>(tokens.size())})
     Put32(member, field);
   member.insert(member.end(), tokens.begin(), tokens.end());
   return member;
@@ -145,16 +146,37 @@ int main(int argc, char** argv) {
         MakeContainer(3, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
   Write(dir / "container" / "fewer-announced",
         MakeContainer(1, {{"INSTALL.EXE", installer}, {"DATA.TXT", text}}));
-  Write(dir / "container" / "subdirectory", MakeContainer({{"SUB\\FILE.DAT", text}, {"INSTALL.EXE", installer}}));
+  Write(dir / "container" / "subdirectory",
+        MakeContainer({{"SUB\\FILE.DAT", text}, {"INSTALL.EXE", installer}}));
   Write(dir / "container" / "zero-in-name", MakeContainer({{std::string("A.TXT\0B", 7), text}}));
   Write(dir / "container" / "duplicate", MakeContainer({{"A.TXT", text}, {"A.TXT", words}}));
   Write(dir / "container" / "long-name", MakeContainer({{std::string(180, 'N') + ".DAT", text}}));
   Write(dir / "container" / "refused-name", MakeContainer({{"..\\EVIL.EXE", text}}));
 
   int named = 0;
-  for (const std::string& name : std::vector<std::string>{"INSTALL.EXE", "Install.ini", "a..b", ".hidden", "README.", "readme ", "NULL.TXT", "COM10", "xNUL",
-        "caf\xE9.txt", "..", "... ", "..\\EVIL.EXE", "../evil", "C:EVIL", "a:stream", "NUL .TXT", "com1.txt",
-        "LPT\xB9", "CONIN$", "Aux", std::string("A\0B", 3), std::string(255, 'N')})
+  for (const std::string& name : std::vector<std::string>{"INSTALL.EXE",
+                                                          "Install.ini",
+                                                          "a..b",
+                                                          ".hidden",
+                                                          "README.",
+                                                          "readme ",
+                                                          "NULL.TXT",
+                                                          "COM10",
+                                                          "xNUL",
+                                                          "caf\xE9.txt",
+                                                          "..",
+                                                          "... ",
+                                                          "..\\EVIL.EXE",
+                                                          "../evil",
+                                                          "C:EVIL",
+                                                          "a:stream",
+                                                          "NUL .TXT",
+                                                          "com1.txt",
+                                                          "LPT\xB9",
+                                                          "CONIN$",
+                                                          "Aux",
+                                                          std::string("A\0B", 3),
+                                                          std::string(255, 'N')})
     Write(dir / "names" / std::to_string(named++), Text(name));
   return 0;
 }

@@ -65,12 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Nothing but the staging directory's files has appeared.
   const std::string& root = FuzzRoot();
-  std::set<std::string> allowed = {"c/", "c/windows/", "c/windows/temp/", STAGING_HOST,
-                                   std::string(STAGING_HOST) + "Install.ini", "d/", "d/SETUP.TMP"};
+  std::set<std::string> allowed = {
+      "c/", "c/windows/", "c/windows/temp/", STAGING_HOST, std::string(STAGING_HOST) + "Install.ini",
+      "d/", "d/SETUP.TMP"};
   for (const auto& file : expected.Files) allowed.insert(STAGING_HOST + file.first);
   FUZZ_CHECK(TreeBelow(root) == allowed);
 
-  FUZZ_CHECK(ReadHostFile(root + "/" + STAGING_HOST + "Install.ini") == Bytes(INSTALL_INI, INSTALL_INI + sizeof INSTALL_INI - 1));
+  FUZZ_CHECK(ReadHostFile(root + "/" + STAGING_HOST + "Install.ini") ==
+             Bytes(INSTALL_INI, INSTALL_INI + sizeof INSTALL_INI - 1));
   for (const auto& file : expected.Files) {
     if (file.first == "Install.ini") continue;  // the hand-off writes it afresh
     FUZZ_CHECK(ReadHostFile(root + "/" + STAGING_HOST + file.first) == file.second);

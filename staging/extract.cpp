@@ -115,13 +115,12 @@ ExtractResult ExtractArchive(HWND window) {
   codec.OpenOutput(nullptr, -1);  // and the last member's output
 
   return LaunchInstaller(window, stagingRoot.c_str(), mediumDirectory) ? ExtractResult::InstallerStarted
-                                                                        : ExtractResult::InstallerNotStarted;
+                                                                       : ExtractResult::InstallerNotStarted;
 }
 
 void ReadArchiveName(FILE* stream, TString& destination) {
-  ReadNameField(destination, [stream](void* to, std::size_t count) {
-    return std::fread(to, 1, count, stream);
-  });
+  ReadNameField(destination,
+                [stream](void* to, std::size_t count) { return std::fread(to, 1, count, stream); });
 }
 
 void ReadArchiveNameFromHandle(HANDLE file, TString& destination) {

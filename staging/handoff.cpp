@@ -16,9 +16,8 @@ const char INI_NAME[] = "Install.ini";
 bool LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory) {
   TString iniPath = TString(stagingRoot) + StagingDirName + INI_NAME;
   NoteStagedFile(INI_NAME);
-  HANDLE ini = CreateFileA(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE ini = CreateFileA(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (ini != INVALID_HANDLE_VALUE) CloseHandle(ini);
 
   TProfile* profile = new TProfile("STANDARD", iniPath.c_str());

@@ -51,16 +51,20 @@ MemberNameFault CheckMemberName(const char* name) {
 
 const char* MemberNameFaultText(MemberNameFault fault) {
   switch (fault) {
-    case MemberNameFault::None: return "the name is fine";
-    case MemberNameFault::Empty: return "the name is empty";
-    case MemberNameFault::ControlCharacter: return "the name contains a control character";
+    case MemberNameFault::None:
+      return "the name is fine";
+    case MemberNameFault::Empty:
+      return "the name is empty";
+    case MemberNameFault::ControlCharacter:
+      return "the name contains a control character";
     case MemberNameFault::Separator:
       return "the name contains '\\' or '/': members are plain file names, never paths";
     case MemberNameFault::ForbiddenCharacter:
       return "the name contains one of : * ? \" < > |, which a Windows file name cannot hold";
     case MemberNameFault::DotsAndBlanks:
       return "the name is only dots and blanks, which Windows trims to \".\", \"..\" or nothing";
-    case MemberNameFault::DeviceName: return "the name is a Windows device name";
+    case MemberNameFault::DeviceName:
+      return "the name is a Windows device name";
   }
   return "the name is refused";
 }

@@ -115,7 +115,8 @@ void MakeTempFileName(char* out, const char* prefix) {
     char name[MAX_PATH + 1] = {};
     if (GetTempFileNameA(tempPath, prefix, 0, name) != 0 && FileExists(name)) {
       const void* end = std::memchr(name, 0, sizeof name);
-      std::size_t nameLength = end ? static_cast<std::size_t>(static_cast<const char*>(end) - name) : sizeof name;
+      std::size_t nameLength =
+          end ? static_cast<std::size_t>(static_cast<const char*>(end) - name) : sizeof name;
       if (nameLength < static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
         std::memcpy(out, name, nameLength + 1);
         return;
@@ -180,10 +181,9 @@ TString FindStagingRoot() {
 // full) would fail for every number: the search ends there, with that
 // number's name and no directory of this run. When no number up to 32,000
 // can be created, the name stays that of 32,000. ExtractArchive then shows
-// the box for that name and writes and starts nothing. The same holds when the private descriptor cannot be built (a
-// staging directory that others could use is never made), and for a
-// directory whose installer path would not fit a path buffer (nothing could
-// be staged in it).
+// the box for that name and writes and starts nothing. The same holds when the private descriptor cannot be
+// built (a staging directory that others could use is never made), and for a directory whose installer path
+// would not fit a path buffer (nothing could be staged in it).
 void ChooseStagingDir() {
   ReleaseStagingDir();  // a directory of an earlier choice is let go
   TString root = FindStagingRoot();

@@ -5,8 +5,7 @@
 
 #include "win32.h"
 
-TProfile::TProfile(const char* section, const char* fileName)
-    : section_(section), fileName_(fileName) {
+TProfile::TProfile(const char* section, const char* fileName) : section_(section), fileName_(fileName) {
   // OFSTRUCT holds OFS_MAXPATHNAME characters; the platform cannot look up a
   // longer name, and a full path that would not fit it is never taken: the
   // name stays as passed then.

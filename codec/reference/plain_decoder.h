@@ -7,10 +7,10 @@
 #include <cstdio>
 
 struct PlainDecodeResult {
-  int Result = 0;                 // 1 when the output has UnpackedSize bytes
+  int Result = 0;  // 1 when the output has UnpackedSize bytes
   std::uint32_t UnpackedSize = 0;
   std::uint32_t PackedSize = 0;
-  std::uint64_t Written = 0;      // bytes written to the output
+  std::uint64_t Written = 0;  // bytes written to the output
 };
 
 // Reads one member from input's current position; writes the decoded bytes.

@@ -29,11 +29,21 @@ struct Trees {
     matchLength = 0;
     for (;;) {
       if (cmp >= 0) {
-        if (right[p] != NIL) p = right[p];
-        else { right[p] = r; parent[r] = p; return; }
+        if (right[p] != NIL)
+          p = right[p];
+        else {
+          right[p] = r;
+          parent[r] = p;
+          return;
+        }
       } else {
-        if (left[p] != NIL) p = left[p];
-        else { left[p] = r; parent[r] = p; return; }
+        if (left[p] != NIL)
+          p = left[p];
+        else {
+          left[p] = r;
+          parent[r] = p;
+          return;
+        }
       }
       int i;
       for (i = 1; i < F; ++i)
@@ -43,28 +53,43 @@ struct Trees {
         if ((matchLength = i) >= F) break;
       }
     }
-    parent[r] = parent[p]; left[r] = left[p]; right[r] = right[p];
-    parent[left[p]] = r; parent[right[p]] = r;
-    if (right[parent[p]] == p) right[parent[p]] = r; else left[parent[p]] = r;
+    parent[r] = parent[p];
+    left[r] = left[p];
+    right[r] = right[p];
+    parent[left[p]] = r;
+    parent[right[p]] = r;
+    if (right[parent[p]] == p)
+      right[parent[p]] = r;
+    else
+      left[parent[p]] = r;
     parent[p] = NIL;
   }
 
   void Delete(int p) {
     int q;
     if (parent[p] == NIL) return;
-    if (right[p] == NIL) q = left[p];
-    else if (left[p] == NIL) q = right[p];
+    if (right[p] == NIL)
+      q = left[p];
+    else if (left[p] == NIL)
+      q = right[p];
     else {
       q = left[p];
       if (right[q] != NIL) {
-        do q = right[q]; while (right[q] != NIL);
-        right[parent[q]] = left[q]; parent[left[q]] = parent[q];
-        left[q] = left[p]; parent[left[p]] = q;
+        do q = right[q];
+        while (right[q] != NIL);
+        right[parent[q]] = left[q];
+        parent[left[q]] = parent[q];
+        left[q] = left[p];
+        parent[left[p]] = q;
       }
-      right[q] = right[p]; parent[right[p]] = q;
+      right[q] = right[p];
+      parent[right[p]] = q;
     }
     parent[q] = parent[p];
-    if (right[parent[p]] == p) right[parent[p]] = q; else left[parent[p]] = q;
+    if (right[parent[p]] == p)
+      right[parent[p]] = q;
+    else
+      left[parent[p]] = q;
     parent[p] = NIL;
   }
 };
@@ -93,11 +118,13 @@ std::uint32_t EncodeTokens(Input& input, Output& output) {
       code[fill++] = t.text[r];
     } else {
       code[fill++] = static_cast<std::uint8_t>(t.matchPosition);
-      code[fill++] = static_cast<std::uint8_t>(((t.matchPosition >> 4) & 0xF0) | (t.matchLength - (THRESHOLD + 1)));
+      code[fill++] =
+          static_cast<std::uint8_t>(((t.matchPosition >> 4) & 0xF0) | (t.matchLength - (THRESHOLD + 1)));
     }
     if ((mask = static_cast<std::uint8_t>(mask << 1)) == 0) {
       for (int i = 0; i < fill; ++i) output.Put(code[i]);
-      code[0] = 0; fill = mask = 1;
+      code[0] = 0;
+      fill = mask = 1;
     }
     int last = t.matchLength, i;
     for (i = 0; i < last && (c = input.Get()) != -1; ++i) {
@@ -105,12 +132,14 @@ std::uint32_t EncodeTokens(Input& input, Output& output) {
       t.Delete(s);
       t.text[s] = static_cast<std::uint8_t>(c);
       if (s < F - 1) t.text[s + N] = static_cast<std::uint8_t>(c);
-      s = (s + 1) & (N - 1); r = (r + 1) & (N - 1);
+      s = (s + 1) & (N - 1);
+      r = (r + 1) & (N - 1);
       t.Insert(r);
     }
     while (i++ < last) {
       t.Delete(s);
-      s = (s + 1) & (N - 1); r = (r + 1) & (N - 1);
+      s = (s + 1) & (N - 1);
+      r = (r + 1) & (N - 1);
       if (--len) t.Insert(r);
     }
   } while (len > 0);

@@ -15,10 +15,12 @@ std::string Text(const StagingView& view) {
   char handle[32];
   std::snprintf(handle, sizeof handle, "%llu",
                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(view.Preloader)));
-  std::string text = "Aufruf: " + view.CommandLine + "\r\n" + "Fenster des Preloaders: " + handle + "\r\n" +
-                     "INST_PATH aus Install.ini: " + (view.InstPath.empty() ? "(keine Angabe)" : view.InstPath) +
-                     "\r\n" + "Entpackt nach: " + view.Directory + "\r\n\r\n" + "Entpackte Dateien:\r\n";
-  for (const StagedFile& file : view.Files) text += "    " + file.Name + "  (" + std::to_string(file.Size) + " Bytes)\r\n";
+  std::string text =
+      "Aufruf: " + view.CommandLine + "\r\n" + "Fenster des Preloaders: " + handle + "\r\n" +
+      "INST_PATH aus Install.ini: " + (view.InstPath.empty() ? "(keine Angabe)" : view.InstPath) + "\r\n" +
+      "Entpackt nach: " + view.Directory + "\r\n\r\n" + "Entpackte Dateien:\r\n";
+  for (const StagedFile& file : view.Files)
+    text += "    " + file.Name + "  (" + std::to_string(file.Size) + " Bytes)\r\n";
   return text;
 }
 
@@ -40,9 +42,9 @@ LRESULT CALLBACK InstallerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
       HWND info = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", Text(*shown).c_str(),
                                   WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL, 10, 10,
                                   WIDTH - 40, HEIGHT - 100, window, nullptr, nullptr, nullptr);
-      HWND button = CreateWindowExA(0, "BUTTON", DONE_BUTTON_TEXT, WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON,
-                                    WIDTH - 130, HEIGHT - 80, 100, 28, window,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(DONE_BUTTON_ID)), nullptr, nullptr);
+      HWND button = CreateWindowExA(
+          0, "BUTTON", DONE_BUTTON_TEXT, WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, WIDTH - 130, HEIGHT - 80,
+          100, 28, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(DONE_BUTTON_ID)), nullptr, nullptr);
       SendMessageA(info, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
       SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
       return 0;
@@ -72,8 +74,9 @@ bool CreateInstallerWindow(HINSTANCE instance, const StagingView* view) {
   // Above the preloader's small window in the screen's middle, so that a
   // screenshot shows both.
   int x = (GetSystemMetrics(SM_CXSCREEN) - WIDTH) / 2;
-  HWND window = CreateWindowExA(0, WINDOW_CLASS, SAMPLE_INSTALLER_TITLE, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                                x, 10, WIDTH, HEIGHT, nullptr, nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExA(0, WINDOW_CLASS, SAMPLE_INSTALLER_TITLE, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, x, 10,
+                      WIDTH, HEIGHT, nullptr, nullptr, instance, nullptr);
   if (!window) return false;
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);

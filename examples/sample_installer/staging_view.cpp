@@ -37,7 +37,8 @@ StagingView LookAround(const char* arguments) {
   if (search != INVALID_HANDLE_VALUE) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      unsigned long long size = (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+      unsigned long long size =
+          (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
       view.Files.push_back({found.cFileName, size});
     } while (FindNextFileA(search, &found));
     FindClose(search);
@@ -80,6 +81,7 @@ std::string DescribeForReport(const StagingView& view) {
                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(view.Preloader)));
   std::string text = "command line: " + view.CommandLine + "\n" + "window handle: " + handle + "\n" +
                      "directory: " + view.Directory + "\n" + "INST_PATH: " + view.InstPath + "\n";
-  for (const StagedFile& file : view.Files) text += "file: " + file.Name + " (" + std::to_string(file.Size) + " bytes)\n";
+  for (const StagedFile& file : view.Files)
+    text += "file: " + file.Name + " (" + std::to_string(file.Size) + " bytes)\n";
   return text;
 }

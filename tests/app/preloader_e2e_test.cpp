@@ -14,8 +14,8 @@ constexpr std::uint64_t MS = 10000;  // FILETIME ticks per millisecond
 
 std::string TimeText(const LocalTime& t) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour,
-                t.Minute, t.Second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
+                t.Second);
   return text;
 }
 
@@ -168,16 +168,14 @@ TEST_P(FullProtocol, DeletesOnlyTheInstallerThreeSecondsAfterItsMessage) {
   ExpectCleanUpDelayedFrom(c, posted);
   ExpectLeftAfterCleanUp(c, "_Orvane3d1\\");
   EXPECT_EQ(c.Run.MediumTree, (Tree{{"SETUP.EXE", c.Run.MediumTree.at("SETUP.EXE")},
-                                   {"SETUP.TMP", static_cast<long long>(c.Setup.Archive.size())}}));
+                                    {"SETUP.TMP", static_cast<long long>(c.Setup.Archive.size())}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Preloader, FullProtocol,
-                         ::testing::Values("protocol", "protocol-with-arguments", "signed"),
-                         [](const ::testing::TestParamInfo<const char*>& param) {
-                           return std::string(param.index == 0   ? "NoArguments"
-                                              : param.index == 1 ? "WithArguments"
-                                                                 : "Signed");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Preloader, FullProtocol, ::testing::Values("protocol", "protocol-with-arguments", "signed"),
+    [](const ::testing::TestParamInfo<const char*>& param) {
+      return std::string(param.index == 0 ? "NoArguments" : param.index == 1 ? "WithArguments" : "Signed");
+    });
 
 // A name in code page 1252 is written as the ANSI calls take it: under a
 // Windows of that code page (the tests' Wine), the file carries the Unicode
@@ -204,7 +202,8 @@ TEST_P(UnusableTemp, StagesInTheFallbackAndEndsClean) {
   EXPECT_EQ(staged.rfind("c:\\temp\\_Orvane3d", 0), 0u) << staged;
   ExpectMembersHandedOver(c);
   std::string directory = staged.substr(0, staged.find("INSTALL.EXE"));
-  EXPECT_EQ(GetFileAttributesA(directory.c_str()), INVALID_FILE_ATTRIBUTES) << "the emptied " << directory << " stays";
+  EXPECT_EQ(GetFileAttributesA(directory.c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the emptied " << directory << " stays";
   EXPECT_EQ(c.Run.TempTree, Tree{});
 }
 
@@ -348,7 +347,8 @@ TEST(Preloader, StagingNamesTakenBeforehandAreSkippedAndUntouched) {
 
   Tree expected = {{"_Orvane3d3\\", -1}};
   for (const auto& m : c.Members)
-    if (m.first != "INSTALL.EXE") expected["_Orvane3d3\\" + m.first] = static_cast<long long>(m.second.size());
+    if (m.first != "INSTALL.EXE")
+      expected["_Orvane3d3\\" + m.first] = static_cast<long long>(m.second.size());
   for (const auto& theirs : c.Setup.PresetTemp) {
     bool directory = theirs.first.back() == '\\';
     expected[theirs.first] = directory ? -1 : static_cast<long long>(theirs.second.size());

@@ -95,9 +95,9 @@ Started StartOnce(const std::string& exe, const std::string& commandLine, const 
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   std::string line = commandLine;
-  void* block = environment.Wide ? static_cast<void*>(const_cast<wchar_t*>(environment.Wide->data()))
-              : environment.Narrow ? static_cast<void*>(const_cast<char*>(environment.Narrow->data()))
-                                   : nullptr;
+  void* block = environment.Wide     ? static_cast<void*>(const_cast<wchar_t*>(environment.Wide->data()))
+                : environment.Narrow ? static_cast<void*>(const_cast<char*>(environment.Narrow->data()))
+                                     : nullptr;
   DWORD flags = environment.Wide ? CREATE_UNICODE_ENVIRONMENT : 0;
   if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, flags, block, cwd.c_str(), &startup,
                       &info)) {
@@ -128,12 +128,13 @@ Started Start(const std::string& what, const std::string& exe, const std::string
 // Runs the window driver for one action and waits for it; its report says
 // what it found. The driver gives up after timeoutMs, so its own end is
 // waited for a good while longer.
-Report Drive(const std::string& caseDir, DWORD pid, const std::string& action, DWORD timeoutMs, StepLog& log) {
+Report Drive(const std::string& caseDir, DWORD pid, const std::string& action, DWORD timeoutMs,
+             StepLog& log) {
   std::string exe = WindowsPath(WINDOW_DRIVER_EXE);
   std::string report = caseDir + "driver-" + action + ".txt";
   Started driver = Start("window driver " + action, exe,
-                         Quoted(exe) + " " + std::to_string(pid) + " " + action + " " +
-                             Quoted(report) + " " + std::to_string(timeoutMs),
+                         Quoted(exe) + " " + std::to_string(pid) + " " + action + " " + Quoted(report) + " " +
+                             std::to_string(timeoutMs),
                          caseDir, Environment{}, log);
   if (!driver.Process) return Report::Read(report);
   DWORD wait = WaitForSingleObject(driver.Process, timeoutMs + 30000);
@@ -246,7 +247,8 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   if (!CopyFileA(program.c_str(), (mediumSource + "SETUP.EXE").c_str(), FALSE))
     log.Add("copying SETUP.EXE failed, error " + std::to_string(GetLastError()));
   if (scenario.WithArchive) WriteWholeFile(mediumSource + "SETUP.TMP", scenario.Archive);
-  if (failing) WriteWholeFile(WindowsPath(FAILING_MEDIUM_GONE_AT), BytesOf(std::to_string(scenario.TakenOutAt)));
+  if (failing)
+    WriteWholeFile(WindowsPath(FAILING_MEDIUM_GONE_AT), BytesOf(std::to_string(scenario.TakenOutAt)));
 
   std::string environment = EnvironmentWithTemp(run.TempDir);
   std::wstring unicodeEnvironment;
@@ -279,7 +281,8 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
     DWORD idle = WaitForInputIdle(preloader.Process, DRIVER_TIMEOUT_MS);
     log.Add(idle == 0 ? "SETUP.EXE waits for input" : "SETUP.EXE never became idle: " + std::to_string(idle));
     run.StillRunningWhenIdle = WaitForSingleObject(preloader.Process, scenario.IdleMs) == WAIT_TIMEOUT;
-    log.Add(run.StillRunningWhenIdle ? "SETUP.EXE still runs after the idle wait" : "SETUP.EXE ended by itself");
+    log.Add(run.StillRunningWhenIdle ? "SETUP.EXE still runs after the idle wait"
+                                     : "SETUP.EXE ended by itself");
     run.TempTreeWhileIdle = ListTree(run.TempDir);
     Drive(caseDir, preloader.Pid, "sysclose", DRIVER_TIMEOUT_MS, log);
   }

@@ -24,7 +24,7 @@ struct Scenario {
   std::string Name;
   bool WithArchive = true;
   Bytes Archive;
-  std::string Arguments;                     // behind the program's name
+  std::string Arguments;  // behind the program's name
   // What others put in the temporary location beforehand: relative paths,
   // a directory's with its trailing backslash, and the files' bytes.
   std::map<std::string, Bytes> PresetTemp;

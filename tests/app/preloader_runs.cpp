@@ -32,8 +32,8 @@ class CaseBuilder {
   }
   CaseBuilder& Installer(const std::string& mode) {
     Member("INSTALL.EXE", ReadWholeFile(StandinExePath()), TIME_INSTALLER);
-    std::string config = "[standin]\r\nmode=" + mode + "\r\nreport=" + c_.Dir->Path() +
-                         "installer-report.txt\r\n";
+    std::string config =
+        "[standin]\r\nmode=" + mode + "\r\nreport=" + c_.Dir->Path() + "installer-report.txt\r\n";
     return Member("STANDIN.CFG", BytesOf(config), TIME_CONFIG);
   }
   CaseBuilder& Raw(const std::string& name, const Bytes& member) {
@@ -229,9 +229,12 @@ void BuildCases() {
 
 const char* DrivingText(Driving drive) {
   switch (drive) {
-    case Driving::WaitForExit: return "find the waiting window, wait for the end";
-    case Driving::AnswerBox: return "read the message box, answer it, wait for the end";
-    case Driving::CloseWhenIdle: return "find the waiting window, wait until idle, close it from its system menu";
+    case Driving::WaitForExit:
+      return "find the waiting window, wait for the end";
+    case Driving::AnswerBox:
+      return "read the message box, answer it, wait for the end";
+    case Driving::CloseWhenIdle:
+      return "find the waiting window, wait until idle, close it from its system menu";
     case Driving::AnswerBoxThenCloseWhenIdle:
       return "read the message box, answer it, find the waiting window, wait until idle, close it";
   }
@@ -263,15 +266,17 @@ void PrintCase(const std::string& name, const PreloaderCase& c) {
   std::printf("  medium %s, temporary directory %s\n", c.Run.MediumDir.c_str(), c.Run.TempDir.c_str());
   std::printf("  the test's side:\n");
   for (const std::string& step : c.Run.Steps) std::printf("    %s\n", step.c_str());
-  std::printf("  SETUP.EXE: %s\n", c.Run.Ended ? ("ended with exit code " + std::to_string(c.Run.ExitCode)).c_str()
-                                                  : "did not end");
+  std::printf("  SETUP.EXE: %s\n", c.Run.Ended
+                                       ? ("ended with exit code " + std::to_string(c.Run.ExitCode)).c_str()
+                                       : "did not end");
   bool box = c.Setup.Drive == Driving::AnswerBox || c.Setup.Drive == Driving::AnswerBoxThenCloseWhenIdle;
   bool idle = c.Setup.Drive == Driving::CloseWhenIdle || c.Setup.Drive == Driving::AnswerBoxThenCloseWhenIdle;
   if (box) {
     PrintReport("the window driver on the message box", c.Run.Box);
     PrintTree("while the box was open", c.Run.TempTreeWhileBox);
   }
-  if (c.Setup.Drive != Driving::AnswerBox) PrintReport("the window driver on the waiting window", c.Run.Window);
+  if (c.Setup.Drive != Driving::AnswerBox)
+    PrintReport("the window driver on the waiting window", c.Run.Window);
   if (idle) PrintTree("while idle", c.Run.TempTreeWhileIdle);
   PrintReport("the stand-in installer", c.Run.Installer);
   PrintTree("after the end", c.Run.TempTree);

@@ -22,7 +22,10 @@ struct PreloaderCase {
 
 // "Übersicht für Benutzer.txt" in code page 1252, a member of the protocol
 // runs.
-constexpr char UMLAUT_NAME_1252[] = "\xDC" "bersicht f\xFC" "r Benutzer.txt";
+constexpr char UMLAUT_NAME_1252[] =
+    "\xDC"
+    "bersicht f\xFC"
+    "r Benutzer.txt";
 
 class PreloaderRuns : public ::testing::Environment {
  public:

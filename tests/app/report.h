@@ -13,7 +13,7 @@ class Report {
   bool Exists() const { return exists_; }
   const std::string& Path() const { return path_; }
   const std::vector<std::string>& Lines() const { return lines_; }  // as written
-  std::string Get(const std::string& key) const;       // first value, or ""
+  std::string Get(const std::string& key) const;                    // first value, or ""
   std::vector<std::string> All(const std::string& key) const;
   unsigned long long Number(const std::string& key, std::size_t index = 0) const;
 

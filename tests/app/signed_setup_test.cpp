@@ -19,7 +19,9 @@ struct PeLayout {
 };
 
 std::uint32_t Read32(const Bytes& b, std::size_t at) {
-  return at + 4 > b.size() ? 0 : b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+  return at + 4 > b.size()
+             ? 0
+             : b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
 PeLayout LayoutOf(const Bytes& file) {
@@ -49,7 +51,7 @@ TEST(SignedSetup, TheSignedRunUsedTheSignedFileWhichIsTheBuiltOneWithASignature)
   ASSERT_EQ(static_cast<std::size_t>(layout.CertificatesAt) + layout.CertificatesSize, signedFile.size());
   ASSERT_GE(layout.CertificatesSize, 8u);
   EXPECT_EQ(Read32(signedFile, layout.CertificatesAt), layout.CertificatesSize);  // dwLength
-  EXPECT_EQ(Read32(signedFile, layout.CertificatesAt + 4), 0x00020200u);  // revision 2.0, PKCS #7
+  EXPECT_EQ(Read32(signedFile, layout.CertificatesAt + 4), 0x00020200u);          // revision 2.0, PKCS #7
 
   // Everything else is the built file: the checksum and the table's entry
   // are the only fields that signing fills in.

@@ -54,8 +54,8 @@ std::string LocalTimeText(const FILETIME& utc) {
   FileTimeToLocalFileTime(&utc, &local);
   FileTimeToSystemTime(&local, &st);
   char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay,
-                st.wHour, st.wMinute, st.wSecond);
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.wYear, st.wMonth, st.wDay, st.wHour,
+                st.wMinute, st.wSecond);
   return text;
 }
 
@@ -89,8 +89,8 @@ std::vector<Entry> FilesIn(const std::string& dir) {
 // The DACL of `path` in the system's string form, "" when it cannot be read.
 std::string DaclText(const std::string& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                            nullptr, &descriptor) != ERROR_SUCCESS)
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
     return "";
   char* text = nullptr;
   ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
@@ -109,7 +109,8 @@ void DescribeWindow(FILE* report, HWND window) {
   GetWindowTextA(window, text, sizeof text);
   std::fprintf(report, "window.title=%s\n", text);
   std::fprintf(report, "window.style=%lu\n", static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
-  std::fprintf(report, "window.exstyle=%lu\n", static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)));
+  std::fprintf(report, "window.exstyle=%lu\n",
+               static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)));
   std::fprintf(report, "window.visible=%d\n", IsWindowVisible(window) ? 1 : 0);
   RECT r = {};
   GetWindowRect(window, &r);
@@ -144,8 +145,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GetCurrentDirectoryA(MAX_PATH, currentDirectory);
   std::fprintf(report, "current_directory=%s\n", currentDirectory);
   const char* blank = std::strrchr(commandLine, ' ');
-  HWND window = blank ? reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(blank + 1, nullptr, 10)))
-                      : nullptr;
+  HWND window =
+      blank ? reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(blank + 1, nullptr, 10)))
+            : nullptr;
 
   std::string ini = dir + "Install.ini";
   char list[4096] = "";

@@ -73,7 +73,8 @@ TEST(BestParse, DecodesToTheInput) {
   inputs.push_back(RandomBytes(70000, 3));
   // Across the parse's block boundary, with long repeats.
   Bytes big = Sample(600000, 4, 5);
-  for (std::size_t i = 0; i + 300 < big.size(); i += 7000) std::copy(big.begin() + i, big.begin() + i + 300, big.begin() + i + 3000);
+  for (std::size_t i = 0; i + 300 < big.size(); i += 7000)
+    std::copy(big.begin() + i, big.begin() + i + 300, big.begin() + i + 3000);
   inputs.push_back(big);
   for (const Bytes& data : inputs) {
     Bytes member = EncodeBestBytes(dir, data);

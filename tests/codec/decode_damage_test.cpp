@@ -141,7 +141,7 @@ TEST(DecodeDamage, ReadsBeforeWritesOfTheRingEndAreDefinite) {
   DecodeOutcome again = DecodeBytes(dir, member);
   EXPECT_EQ(first.Result, 1);
   EXPECT_EQ(first.Output, again.Output);
-  Bytes expected(16, 0x00);  // 4080..4095, not yet written, read as 0
+  Bytes expected(16, 0x00);                       // 4080..4095, not yet written, read as 0
   expected.insert(expected.end(), {0x20, 0x20});  // then positions 0 and 1
   EXPECT_EQ(first.Output, expected);
 }

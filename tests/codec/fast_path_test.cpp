@@ -85,14 +85,16 @@ void ExpectSameDecoding(const ScratchDir& dir, const Bytes& stream, const std::s
   Decoded fast = DecodeWithCodec(dir, in, 0);
   Decoded reporting = DecodeWithCodec(dir, in, 1);
   Decoded throughStream = DecodeWithCodec(dir, in, 0, false);
-  ASSERT_TRUE(fast == plain) << what << ": fast path differs (result " << fast.Result << " vs " << plain.Result
-                             << ", " << fast.Output.size() << " vs " << plain.Output.size() << " bytes, input at "
-                             << fast.InputPosition << " vs " << plain.InputPosition << ")";
+  ASSERT_TRUE(fast == plain) << what << ": fast path differs (result " << fast.Result << " vs "
+                             << plain.Result << ", " << fast.Output.size() << " vs " << plain.Output.size()
+                             << " bytes, input at " << fast.InputPosition << " vs " << plain.InputPosition
+                             << ")";
   ASSERT_TRUE(reporting == plain) << what << ": reporting path differs";
   ASSERT_TRUE(throughStream == plain) << what << ": fast path through a stream of the caller's differs";
 #ifndef _WIN32
   if (!stream.empty()) {
-    ASSERT_TRUE(DecodeFromMemory(dir, stream) == plain) << what << ": fast path from a stream in memory differs";
+    ASSERT_TRUE(DecodeFromMemory(dir, stream) == plain)
+        << what << ": fast path from a stream in memory differs";
   }
 #endif
 }

@@ -37,11 +37,11 @@ TEST(MemberTime, RoundTripKeepsTheTimeToTwoSeconds) {
 TEST(MemberTime, DecodeTakesOnlyTheBitsOfTheMsDosFormat) {
   ScratchDir dir;
   HeaderFields h;
-  h.Year = 45 | 0x100;      // only the low 7 bits count: 2025
-  h.Month = 6 | 0x30;       // low 4 bits: June
-  h.Day = 9 | 0x60;         // low 5 bits: 9
-  h.Hour = 17 | 0x20;       // low 5 bits: 17
-  h.Minute = 8 | 0x40;      // low 6 bits: 8
+  h.Year = 45 | 0x100;       // only the low 7 bits count: 2025
+  h.Month = 6 | 0x30;        // low 4 bits: June
+  h.Day = 9 | 0x60;          // low 5 bits: 9
+  h.Hour = 17 | 0x20;        // low 5 bits: 17
+  h.Minute = 8 | 0x40;       // low 6 bits: 8
   h.TwoSeconds = 29 | 0xE0;  // low 5 bits: 58 seconds
   h.UnpackedSize = 3;
   h.PackedSize = 4;

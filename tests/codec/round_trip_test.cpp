@@ -24,8 +24,8 @@ Bytes Periodic(std::size_t count, std::size_t period) {
 }
 
 Bytes Text(std::size_t count) {
-  static const char* words[] = {"setup ", "install ", "the ", "medium ", "file ", "window ",
-                                "directory ", "a ", "of ", "\r\n", "temporary ", "member "};
+  static const char* words[] = {"setup ",     "install ", "the ", "medium ", "file ",      "window ",
+                                "directory ", "a ",       "of ",  "\r\n",    "temporary ", "member "};
   Bytes b;
   std::uint32_t x = 12345;
   while (b.size() < count) {

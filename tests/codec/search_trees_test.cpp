@@ -90,7 +90,8 @@ Bytes SharedBeginnings(int shared, std::size_t size, std::uint32_t seed) {
   const Bytes prefix = BytesOf("ABCDEFGHIJKLMNOPQRSTUVWX");
   for (std::size_t at = 0; data.size() < size; at += 7) {
     data.insert(data.end(), prefix.begin(), prefix.begin() + shared);
-    for (std::size_t k = 0; k < 7; ++k) data.push_back(static_cast<std::uint8_t>('a' + tails[(at + k) % size] % 3));
+    for (std::size_t k = 0; k < 7; ++k)
+      data.push_back(static_cast<std::uint8_t>('a' + tails[(at + k) % size] % 3));
   }
   return data;
 }
@@ -108,7 +109,8 @@ TEST(SearchTrees, MatchTheTreeStepsOnEveryKindOfData) {
                  "shared beginnings of " + std::to_string(shared));
   Bytes text;
   while (text.size() < 40000) {
-    const Bytes line = BytesOf("if (value > limit) value = limit; /* clamp " + std::to_string(text.size() % 97) + " */\n");
+    const Bytes line =
+        BytesOf("if (value > limit) value = limit; /* clamp " + std::to_string(text.size() % 97) + " */\n");
     text.insert(text.end(), line.begin(), line.end());
   }
   lockstep.Run(text, "text");

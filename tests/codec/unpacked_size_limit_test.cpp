@@ -80,8 +80,8 @@ std::size_t FetchedThroughLimit(const Bytes& tokens, std::uint64_t limit) {
 
 // The limit cut where the stream goes on: both paths stop at the same byte
 // and the same token, and the output is flushed and time-stamped.
-void ExpectStopsAt(const ScratchDir& dir, const Bytes& tokens, std::uint32_t unpacked, const Bytes& fullOutput,
-                   const std::string& what) {
+void ExpectStopsAt(const ScratchDir& dir, const Bytes& tokens, std::uint32_t unpacked,
+                   const Bytes& fullOutput, const std::string& what) {
   const Bytes stream = Member(tokens, unpacked);
   const std::size_t fetched = FetchedThroughLimit(tokens, unpacked);
   for (int progress : {0, 1}) {
@@ -161,8 +161,8 @@ TEST(UnpackedSizeLimit, LongMembersStopAtTheLimitOnBothPaths) {
   Bytes text = BytesOf("#define LIMIT_TEST(x) ((x) & 0xFFF)\r\n");
   while (data.size() < 300000) data.insert(data.end(), text.begin(), text.end());
   const Bytes tokens = TokensOf(EncodeBytes(dir, data));
-  for (std::uint32_t limit :
-       {2u, 17u, 144u, 4095u, 65535u, 65536u, 65537u, 120001u, 150017u, 209999u, 262143u, 262144u, 262145u, 299999u})
+  for (std::uint32_t limit : {2u, 17u, 144u, 4095u, 65535u, 65536u, 65537u, 120001u, 150017u, 209999u,
+                              262143u, 262144u, 262145u, 299999u})
     ExpectStopsAt(dir, tokens, limit, data, "limit " + std::to_string(limit));
 }
 

@@ -77,7 +77,8 @@ PreloaderRun DamageTest::RunPreloader(const Bytes& container, const std::string&
   if (fs::is_directory(staging)) {
     for (const auto& entry : fs::directory_iterator(staging)) {
       std::string name = entry.path().filename().string();
-      Bytes content = entry.is_regular_file() ? ReadWholeFile(entry.path().string()) : BytesOf("<not a file>");
+      Bytes content =
+          entry.is_regular_file() ? ReadWholeFile(entry.path().string()) : BytesOf("<not a file>");
       if (name == "Install.ini")
         run.InstallIni.assign(content.begin(), content.end());
       else
@@ -103,13 +104,15 @@ ToolRuns DamageTest::RunTools(const Bytes& container) {
   if (fs::is_directory(target))
     for (const auto& entry : fs::recursive_directory_iterator(target))
       if (entry.is_regular_file())
-        runs.Extracted[entry.path().lexically_relative(target).string()] = ReadWholeFile(entry.path().string());
+        runs.Extracted[entry.path().lexically_relative(target).string()] =
+            ReadWholeFile(entry.path().string());
   return runs;
 }
 
 void DamageTest::CheckPreloader(const PreloaderRun& run, const Expected& expected) {
   // SETUP.TMP was there: the hand-off runs whatever the members held.
-  EXPECT_TRUE(run.Result == ExtractResult::InstallerStarted || run.Result == ExtractResult::InstallerNotStarted);
+  EXPECT_TRUE(run.Result == ExtractResult::InstallerStarted ||
+              run.Result == ExtractResult::InstallerNotStarted);
   ASSERT_EQ(run.Started.size(), 1u);
   EXPECT_EQ(run.Started[0].CommandLine, std::string(InstallerPath.c_str()) + " 692");
   EXPECT_EQ(run.InstallIni, INSTALL_INI);

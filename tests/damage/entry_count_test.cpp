@@ -23,7 +23,8 @@ TEST_F(EntryCount, MoreThanPresent) {
 TEST_F(EntryCount, FewerThanPresent) {
   // The preloader never reads behind the counted entries; setuppack's test
   // says that it will not, while list and extract do what the preloader does.
-  Check(WithCount(2), Expected::Whole({"INSTALL.EXE", "EMPTY.DAT"}), {1, 0, 0, "bytes behind the last of the 2"});
+  Check(WithCount(2), Expected::Whole({"INSTALL.EXE", "EMPTY.DAT"}),
+        {1, 0, 0, "bytes behind the last of the 2"});
   Check(WithCount(1), Expected::Whole({"INSTALL.EXE"}), {1, 0, 0, "bytes behind the last of the 1"});
   Check(WithCount(0), Expected::Whole({}), {1, 0, 0, "bytes behind the last of the 0"});
 }

@@ -47,7 +47,8 @@ class HeaderDamage : public DamageTest {
 };
 
 std::uint32_t FieldOf(const Bytes& bytes, std::size_t at) {
-  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+         (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
 }
 
 }  // namespace
@@ -105,7 +106,8 @@ TEST_F(HeaderDamage, SizesAtZeroOneAndLargest) {
 
   for (std::uint32_t value : {1u, LARGEST}) {
     SCOPED_TRACE("UnpackedSize " + std::to_string(value));
-    Check(with(installer, UNPACKED_SIZE, value), FailsWith(installer, installer.Data), {1, 0, 1, "decodes to"});
+    Check(with(installer, UNPACKED_SIZE, value), FailsWith(installer, installer.Data),
+          {1, 0, 1, "decodes to"});
     Check(with(empty, UNPACKED_SIZE, value), FailsWith(empty, {}), {1, 0, 1, "decodes to 0 bytes"});
     Check(with(readme, UNPACKED_SIZE, value), FailsWith(readme, readme.Data), {1, 0, 1, "decodes to"});
   }
@@ -117,7 +119,8 @@ TEST_F(HeaderDamage, SizesAtZeroOneAndLargest) {
     EXPECT_EQ(expected.Files.at("INSTALL.EXE"), Bytes{});
     Check(container, expected, {1, 1, 1, "empty member announces"});
     // The last member: nothing is read behind it, and it is an empty file.
-    Check(with(readme, UNPACKED_SIZE, 0), Expected::Whole({"INSTALL.EXE", "EMPTY.DAT"}).With("README.TXT", {}),
+    Check(with(readme, UNPACKED_SIZE, 0),
+          Expected::Whole({"INSTALL.EXE", "EMPTY.DAT"}).With("README.TXT", {}),
           {1, 1, 1, "empty member announces"});
   }
   for (std::uint32_t value : {0u, 1u}) {
@@ -134,7 +137,9 @@ TEST_F(HeaderDamage, SizesAtZeroOneAndLargest) {
     // Decoding reads on through the rest of the file: more bytes than the
     // member holds, beginning with all of them.
     Check(with(installer, PACKED_SIZE, LARGEST),
-          Expected::Whole({}).LooseFile("INSTALL.EXE", Expected::EXTENSION, installer.Data).FailsAt(Path(installer)),
+          Expected::Whole({})
+              .LooseFile("INSTALL.EXE", Expected::EXTENSION, installer.Data)
+              .FailsAt(Path(installer)),
           {1, 1, 1, "cut short"});
     Check(with(readme, PACKED_SIZE, LARGEST), Expected::Whole(AllNames()), {1, 1, 1, "cut short"});
   }

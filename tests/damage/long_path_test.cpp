@@ -32,7 +32,8 @@ class LongPath : public DamageTest {
   Bytes MemberOf(const std::string& name) const {
     const SampleEntry& entry = sample_.Entry(name);
     auto begin = sample_.Content.begin();
-    return Bytes(begin + static_cast<std::ptrdiff_t>(entry.Member), begin + static_cast<std::ptrdiff_t>(entry.End));
+    return Bytes(begin + static_cast<std::ptrdiff_t>(entry.Member),
+                 begin + static_cast<std::ptrdiff_t>(entry.End));
   }
 };
 

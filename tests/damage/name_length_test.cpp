@@ -28,9 +28,9 @@ class NameLength : public DamageTest {
 
 TEST_F(NameLength, FromEmptyToTheLargest) {
   const Bytes& readme = sample_.Entry("README.TXT").Data;
-  for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{191}, LONGEST_FITTING,
-                             LONGEST_FITTING + 1, std::size_t{255}, std::size_t{256}, std::size_t{4096},
-                             std::size_t{65534}, std::size_t{65535}}) {
+  for (std::size_t length :
+       {std::size_t{0}, std::size_t{1}, std::size_t{191}, LONGEST_FITTING, LONGEST_FITTING + 1,
+        std::size_t{255}, std::size_t{256}, std::size_t{4096}, std::size_t{65534}, std::size_t{65535}}) {
     SCOPED_TRACE("name of " + std::to_string(length) + " bytes");
     std::string name(length, 'N');
     Bytes container = WithName(name);

@@ -38,7 +38,8 @@ TEST(NotAFile, PipesDevicesAndDirectoriesAreRefusedByName) {
       SCOPED_TRACE(args[0] + " " + path);
       Outcome run = Setuppack(args);
       EXPECT_EQ(run.Code, 1);
-      EXPECT_EQ(run.Err, "setuppack: " + path + ": not a regular file; setuppack reads a container by seeking in it\n");
+      EXPECT_EQ(run.Err, "setuppack: " + path +
+                             ": not a regular file; setuppack reads a container by seeking in it\n");
     }
   }
   EXPECT_FALSE(std::filesystem::exists(target));

@@ -6,8 +6,8 @@
 #include "members.h"
 
 const char* HeaderFieldName(int field) {
-  static const char* const names[HEADER_FIELDS] = {"Magic", "TwoSeconds",   "Minute",    "Hour",      "Day",
-                                                   "Month", "Year", "UnpackedSize", "PackedSize"};
+  static const char* const names[HEADER_FIELDS] = {"Magic", "TwoSeconds", "Minute",       "Hour",      "Day",
+                                                   "Month", "Year",       "UnpackedSize", "PackedSize"};
   return names[field];
 }
 
@@ -21,7 +21,8 @@ SampleContainer Build() {
                     {"EMPTY.DAT", {}},
                     {"README.TXT", BytesOf("Bitte warten. Installation wird vorbereitet... warten.")}};
   std::vector<ContainerEntry> entries;
-  for (const SampleEntry& entry : sample.Entries) entries.push_back({entry.Name, EncodeBytes(dir, entry.Data, &when)});
+  for (const SampleEntry& entry : sample.Entries)
+    entries.push_back({entry.Name, EncodeBytes(dir, entry.Data, &when)});
   sample.Content = MakeContainer(entries);
   // Where each field landed: the entries lie back to back behind the count.
   std::size_t at = 2;

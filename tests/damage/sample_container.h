@@ -17,11 +17,11 @@ const char* HeaderFieldName(int field);
 
 struct SampleEntry {
   std::string Name;
-  Bytes Data;                // the file the member holds
-  std::size_t Start = 0;     // offset of the name length
-  std::size_t Member = 0;    // offset of the member header
-  std::size_t Tokens = 0;    // offset of the token stream
-  std::size_t End = 0;       // offset of the next entry
+  Bytes Data;              // the file the member holds
+  std::size_t Start = 0;   // offset of the name length
+  std::size_t Member = 0;  // offset of the member header
+  std::size_t Tokens = 0;  // offset of the token stream
+  std::size_t End = 0;     // offset of the next entry
   std::size_t NameAt() const { return Start + 2; }
   std::size_t Field(int field) const { return Member + 4 * static_cast<std::size_t>(field); }
 };

@@ -5,7 +5,8 @@ namespace {
 
 std::uint32_t FieldAvailable(const Bytes& content, std::size_t at, std::size_t cut) {
   std::uint32_t value = 0;
-  for (std::size_t i = 0; i < 4 && at + i < cut; ++i) value |= static_cast<std::uint32_t>(content[at + i]) << (8 * i);
+  for (std::size_t i = 0; i < 4 && at + i < cut; ++i)
+    value |= static_cast<std::uint32_t>(content[at + i]) << (8 * i);
   return value;
 }
 

@@ -21,8 +21,8 @@ class ArchiveName : public StandinTest {
   }
   std::string ReadFromHandle(const Bytes& bytes) {
     MakeFile("c:\\work\\names.bin", bytes);
-    HANDLE h = CreateFileA("c:\\work\\names.bin", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA("c:\\work\\names.bin", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     TString name = "previous";
     ReadArchiveNameFromHandle(h, name);
@@ -30,8 +30,8 @@ class ArchiveName : public StandinTest {
     return name.c_str();
   }
   Bytes Write(const std::string& name) {
-    HANDLE h = CreateFileA("c:\\work\\out.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA("c:\\work\\out.bin", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     WriteArchiveName(h, TString(name.c_str()));
     CloseHandle(h);
@@ -77,8 +77,8 @@ TEST_F(ArchiveName, CutShortFields) {
 }
 
 TEST_F(ArchiveName, WriteThenReadFromAHandle) {
-  for (const std::string& name : {std::string("INSTALL.EXE"), std::string(""),
-                                  std::string("SUB\\FILE.DAT"), std::string(300, 'x')}) {
+  for (const std::string& name :
+       {std::string("INSTALL.EXE"), std::string(""), std::string("SUB\\FILE.DAT"), std::string(300, 'x')}) {
     Bytes written = Write(name);
     EXPECT_EQ(written, ArchiveNameField(name));
     EXPECT_EQ(ReadFromHandle(written), name);

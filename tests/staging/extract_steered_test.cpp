@@ -56,7 +56,7 @@ TEST_F(SteeredExtract, AnEmptyNameFailsWithTheStagingDirectoryAsCaption) {
   EXPECT_TRUE(Run());
   ExpectOneFailure(STAGING);
   EXPECT_EQ(Read(Staged("A.TXT")), BytesOf("a"));  // earlier members stay
-  EXPECT_FALSE(Exists(Staged("B.TXT")));            // later ones are not read
+  EXPECT_FALSE(Exists(Staged("B.TXT")));           // later ones are not read
   ExpectHandOff();
 }
 

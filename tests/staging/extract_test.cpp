@@ -32,7 +32,7 @@ TEST_F(Extract, CountZeroWritesNoMemberButHandsOff) {
   WriteArchive(MakeContainer(0, {{"A.TXT", Member("a")}}));
   EXPECT_TRUE(Run());
   EXPECT_FALSE(Exists(Staged("A.TXT")));
-    ExpectHandOff();
+  ExpectHandOff();
 }
 
 TEST_F(Extract, CountsWithTheTopBitSetMeanNoEntries) {
@@ -42,7 +42,7 @@ TEST_F(Extract, CountsWithTheTopBitSetMeanNoEntries) {
     WriteArchive(MakeContainer(count, {{"A.TXT", Member("a")}}));
     EXPECT_TRUE(Run());
     EXPECT_FALSE(Exists(Staged("A.TXT")));
-        ExpectHandOff();
+    ExpectHandOff();
   }
 }
 
@@ -57,7 +57,7 @@ TEST_F(Extract, AZeroByteCutsTheNameAndTheRestIsSkipped) {
   EXPECT_TRUE(Run());
   EXPECT_EQ(Read(Staged("A.TXT")), BytesOf("a"));
   EXPECT_EQ(Read(Staged("B.TXT")), BytesOf("b"));
-  }
+}
 
 TEST_F(Extract, AnEmptyMemberGivesAnEmptyFileAndGoesOn) {
   Bytes empty = MakeMember(Bytes{}, 0);
@@ -67,7 +67,7 @@ TEST_F(Extract, AnEmptyMemberGivesAnEmptyFileAndGoesOn) {
   EXPECT_TRUE(Exists(Staged("EMPTY.DAT")));
   EXPECT_TRUE(Read(Staged("EMPTY.DAT")).empty());
   EXPECT_EQ(Read(Staged("B.TXT")), BytesOf("b"));
-  }
+}
 
 TEST_F(Extract, AMissingArchiveIsToldByItsPathAndLeavesAnEmptyStagingDirectory) {
   EXPECT_FALSE(Run());
@@ -97,10 +97,13 @@ TEST_F(Extract, AnInstallerThatCannotStartHasTheRunsFilesDiscarded) {
 }
 
 TEST_F(Extract, NamesWithDotsThatStayInsideAreWritten) {
-  WriteArchive(MakeContainer({{".hidden", Member("h")}, {"a..b", Member("ab")}, {"X.", Member("x")},
-                              {"NULL.TXT", Member("n")}, {"COM10", Member("c")}}));
+  WriteArchive(MakeContainer({{".hidden", Member("h")},
+                              {"a..b", Member("ab")},
+                              {"X.", Member("x")},
+                              {"NULL.TXT", Member("n")},
+                              {"COM10", Member("c")}}));
   EXPECT_TRUE(Run());
-    EXPECT_EQ(Read(Staged(".hidden")), BytesOf("h"));
+  EXPECT_EQ(Read(Staged(".hidden")), BytesOf("h"));
   EXPECT_EQ(Read(Staged("a..b")), BytesOf("ab"));
   EXPECT_EQ(Read(Staged("NULL.TXT")), BytesOf("n"));
   EXPECT_EQ(Read(Staged("COM10")), BytesOf("c"));
@@ -112,6 +115,6 @@ TEST_F(Extract, AnEmptyOrOneByteContainerCountsAsNoEntries) {
     Restart();
     WriteArchive(container);
     EXPECT_TRUE(Run());
-        ExpectHandOff();
+    ExpectHandOff();
   }
 }

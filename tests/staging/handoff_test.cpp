@@ -34,7 +34,8 @@ TEST_F(Handoff, WritesInstallIniThenStartsTheInstaller) {
 }
 
 TEST_F(Handoff, ReplacesAnExistingInstallIni) {
-  MakeFile(Staging() + "Install.ini", BytesOf("[STANDARD]\r\nOTHER=1\r\nINST_PATH=z:\\\r\n[MORE]\r\nA=B\r\n"));
+  MakeFile(Staging() + "Install.ini",
+           BytesOf("[STANDARD]\r\nOTHER=1\r\nINST_PATH=z:\\\r\n[MORE]\r\nA=B\r\n"));
   Launch(1, "e:\\DISK1\\");
   EXPECT_EQ(ReadText(Staging() + "Install.ini"), "[STANDARD]\r\nINST_PATH=e:\\DISK1\\\r\n");
 }
@@ -80,7 +81,10 @@ TEST_F(Handoff, ProfileNeverTakesACutFullPath) {
 // A handle with its top bit set, or sign-extended to 64 bits, is unsigned.
 TEST_F(Handoff, HandlesAreUnsignedDecimalsWithoutLeadingZeros) {
   const std::pair<std::uintptr_t, const char*> cases[] = {
-      {0, "0"}, {10, "10"}, {0x7FFFFFFF, "2147483647"}, {0x80000000u, "2147483648"},
+      {0, "0"},
+      {10, "10"},
+      {0x7FFFFFFF, "2147483647"},
+      {0x80000000u, "2147483648"},
       {0xFFFFFFFFu, "4294967295"},
       {static_cast<std::uintptr_t>(0xFFFFFFFF80000000ull), "2147483648"}};  // sign-extended
   for (const auto& c : cases) {

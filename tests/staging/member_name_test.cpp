@@ -13,9 +13,9 @@ MemberNameFault Check(const std::string& name) { return CheckMemberName(name.dat
 }  // namespace
 
 TEST(MemberName, PlainFileNamesPass) {
-  for (const char* name : {"INSTALL.EXE", "Install.ini", "a", ".hidden", "a..b", "X.", "readme ",
-                           "NULL.TXT", "CONSOLE", "COM10", "LPT", "xNUL", "A NUL", "caf\xE9.txt",
-                           "name with blanks.dat", "$CON"})
+  for (const char* name :
+       {"INSTALL.EXE", "Install.ini", "a", ".hidden", "a..b", "X.", "readme ", "NULL.TXT", "CONSOLE", "COM10",
+        "LPT", "xNUL", "A NUL", "caf\xE9.txt", "name with blanks.dat", "$CON"})
     EXPECT_EQ(Check(name), MemberNameFault::None) << name;
 }
 
@@ -57,9 +57,10 @@ TEST(MemberName, EachFaultIsNamed) {
 }
 
 TEST(MemberName, DevicesInAnyCaseWithAnyExtension) {
-  for (const char* name : {"CON", "con", "PRN", "AUX", "Aux", "NUL", "nul", "NUL.TXT", "nul.tar.gz",
-                           "NUL .TXT", "NUL ", "NUL.", "CONIN$", "conin$.x", "CONOUT$", "COM1", "com9",
-                           "COM0", "LPT1", "lpt9.log", "COM\xB9", "LPT\xB2", "com\xB3.txt"})
+  for (const char* name :
+       {"CON",        "con",      "PRN",  "AUX",      "Aux",     "NUL",      "nul",        "NUL.TXT",
+        "nul.tar.gz", "NUL .TXT", "NUL ", "NUL.",     "CONIN$",  "conin$.x", "CONOUT$",    "COM1",
+        "com9",       "COM0",     "LPT1", "lpt9.log", "COM\xB9", "LPT\xB2",  "com\xB3.txt"})
     EXPECT_EQ(Check(name), MemberNameFault::DeviceName) << name;
 }
 

@@ -17,7 +17,7 @@ TEST_F(Standin_, TranslatesDrivesRelativeNamesAndDots) {
   EXPECT_EQ(HostPath("\\x\\y"), scratch_.File("c/x/y"));
   EXPECT_EQ(HostPath("c:\\temp\\"), scratch_.File("c/temp/"));
   EXPECT_EQ(HostPath("c:\\..\\..\\x"), scratch_.File("c/x"));  // never above the drive
-  EXPECT_EQ(HostPath("q:\\x"), "");                             // an unmapped drive
+  EXPECT_EQ(HostPath("q:\\x"), "");                            // an unmapped drive
   EXPECT_EQ(FullWindowsPath("a\\b.ini"), "c:\\work\\a\\b.ini");
 }
 

@@ -34,8 +34,7 @@ Bytes EncodeBytes(const ScratchDir& dir, const Bytes& data, const LocalTime* tim
   TLZSS codec(0);
   if (!codec.OpenInput(in.c_str(), -1) || !codec.OpenOutput(out.c_str(), -1))
     throw std::runtime_error("cannot open encoder streams");
-  if (codec.Encode(codec.InputStream, codec.OutputStream) != 1)
-    throw std::runtime_error("Encode failed");
+  if (codec.Encode(codec.InputStream, codec.OutputStream) != 1) throw std::runtime_error("Encode failed");
   codec.OpenOutput(nullptr, -1);
   return ReadWholeFile(out);
 }

@@ -16,9 +16,9 @@ struct PreloaderOutcome {
   // The files left in the staging directory (Install.ini aside), by name,
   // with their contents; a failing member's file holds what was decoded.
   std::map<std::string, Bytes> Files;
-  int EntriesWritten = 0;   // members that decoded whole
-  bool Failed = false;      // the one message box
-  std::string FailedPath;   // its caption
+  int EntriesWritten = 0;  // members that decoded whole
+  bool Failed = false;     // the one message box
+  std::string FailedPath;  // its caption
 };
 
 // `stagingDirectory` is the full Windows path of the staging directory,

@@ -24,8 +24,8 @@ ScratchDir::ScratchDir() {
 #else
   unsigned long pid = static_cast<unsigned long>(getpid());
 #endif
-  fs::path p = fs::temp_directory_path() /
-               ("preloader-test-" + std::to_string(pid) + "-" + std::to_string(counter++));
+  fs::path p =
+      fs::temp_directory_path() / ("preloader-test-" + std::to_string(pid) + "-" + std::to_string(counter++));
   fs::remove_all(p);
   fs::create_directories(p);
   path_ = p.string();
@@ -86,8 +86,8 @@ bool SetLocalWriteTime(const std::string& path, const LocalTime& time) {
   st.wSecond = static_cast<WORD>(time.Second);
   FILETIME local, utc;
   if (!SystemTimeToFileTime(&st, &local) || !LocalFileTimeToFileTime(&local, &utc)) return false;
-  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   BOOL ok = SetFileTime(h, nullptr, nullptr, &utc);
   CloseHandle(h);

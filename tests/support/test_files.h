@@ -12,8 +12,8 @@ using Bytes = std::vector<std::uint8_t>;
 struct LocalTime {
   int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
   bool operator==(const LocalTime& o) const {
-    return Year == o.Year && Month == o.Month && Day == o.Day && Hour == o.Hour &&
-           Minute == o.Minute && Second == o.Second;
+    return Year == o.Year && Month == o.Month && Day == o.Day && Hour == o.Hour && Minute == o.Minute &&
+           Second == o.Second;
   }
 };
 

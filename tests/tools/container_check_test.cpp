@@ -15,9 +15,10 @@ namespace {
 class ContainerCheck : public ::testing::Test {
  protected:
   void SetUp() override {
-    good = MakeContainer({{"INSTALL.EXE", EncodeBytes(dir, BytesOf("MZ installer stand-in, installer stand-in"))},
-                        {"EMPTY.DAT", EncodeBytes(dir, {})},
-                        {"C.TXT", EncodeBytes(dir, BytesOf("ccccccccccccccccccccccccccccccccc!"))}});
+    good = MakeContainer(
+        {{"INSTALL.EXE", EncodeBytes(dir, BytesOf("MZ installer stand-in, installer stand-in"))},
+         {"EMPTY.DAT", EncodeBytes(dir, {})},
+         {"C.TXT", EncodeBytes(dir, BytesOf("ccccccccccccccccccccccccccccccccc!"))}});
   }
 
   RunResult Test(const Bytes& container) {
@@ -73,7 +74,8 @@ TEST_F(ContainerCheck, CutInsideATokenStreamNamesEntryAndOffset) {
 TEST_F(ContainerCheck, TrailingBytesAndCountsThatDisagree) {
   Bytes trailing = good;
   trailing.push_back(0);
-  ExpectBad(trailing, "at byte " + std::to_string(good.size()) + ": 1 bytes behind the last of the 3 entries");
+  ExpectBad(trailing,
+            "at byte " + std::to_string(good.size()) + ": 1 bytes behind the last of the 3 entries");
 
   Bytes fewer = good;
   fewer[0] = 2;
@@ -98,23 +100,26 @@ TEST_F(ContainerCheck, AnEmptyContainerPassesWithAWarning) {
 TEST_F(ContainerCheck, BadHeaders) {
   Bytes magic = good;
   magic[EntryOffset(good, 1) + 2 + 9] ^= 0x01;
-  ExpectBad(magic, "entry 1 (EMPTY.DAT) at byte " + std::to_string(EntryOffset(good, 1) + 11) + ": no member here");
+  ExpectBad(magic,
+            "entry 1 (EMPTY.DAT) at byte " + std::to_string(EntryOffset(good, 1) + 11) + ": no member here");
 
   // An empty member whose header announces token bytes: the preloader reads
   // none, so the next entry would start inside them.
   HeaderFields empty;
   empty.PackedSize = 2;
-  ExpectBad(MakeContainer({{"INSTALL.EXE", MakeMember(empty, {0x00, 0x00})}}), "an empty member announces 2 token bytes");
+  ExpectBad(MakeContainer({{"INSTALL.EXE", MakeMember(empty, {0x00, 0x00})}}),
+            "an empty member announces 2 token bytes");
 
-  ExpectBad(MakeContainer({{"INSTALL.EXE", MakeMember({0x07, 'a', 'b', 'c'}, 4)}}), "decodes to 3 bytes, the header announces 4");
+  ExpectBad(MakeContainer({{"INSTALL.EXE", MakeMember({0x07, 'a', 'b', 'c'}, 4)}}),
+            "decodes to 3 bytes, the header announces 4");
 }
 
 TEST_F(ContainerCheck, NamesThePreloaderWouldRefuseOrFailOn) {
   Bytes member = EncodeBytes(dir, BytesOf("x"));
-  ExpectBad(MakeContainer({{"INSTALL.EXE", member}, {"", member}}), "entry 1 () at byte " +
-                                                                      std::to_string(2 + 2 + 11 + member.size()) +
-                                                                      ": the name is empty");
-  ExpectBad(MakeContainer({{std::string("INSTALL.EXE\0X", 13), member}}), "entry 0 (INSTALL.EXE\\x00X) at byte 2: the name contains a zero byte");
+  ExpectBad(MakeContainer({{"INSTALL.EXE", member}, {"", member}}),
+            "entry 1 () at byte " + std::to_string(2 + 2 + 11 + member.size()) + ": the name is empty");
+  ExpectBad(MakeContainer({{std::string("INSTALL.EXE\0X", 13), member}}),
+            "entry 0 (INSTALL.EXE\\x00X) at byte 2: the name contains a zero byte");
   ExpectBad(MakeContainer({{"SUB\\INSTALL.EXE", member}}), "contains '\\'");
   ExpectBad(MakeContainer({{"INSTALL.EXE", member}, {"install.exe", member}}),
             "entry 1 (install.exe) at byte " + std::to_string(2 + 2 + 11 + member.size()) +
@@ -185,14 +190,16 @@ TEST(ListDamaged, ListsWhatItCouldReadAndExits1) {
   RunResult text = Setuppack({"list", dir.File("S.TMP")});
   EXPECT_EQ(text.Code, 1);
   EXPECT_NE(text.Out.find("A.TXT"), std::string::npos) << text.Out;
-  EXPECT_NE(text.Err.find("entry 1 () at byte " + std::to_string(container.size())), std::string::npos) << text.Err;
+  EXPECT_NE(text.Err.find("entry 1 () at byte " + std::to_string(container.size())), std::string::npos)
+      << text.Err;
   // A name that test and extract refuse is listed, escaped, and fails the
   // listing as they fail, as the first fault in the container's order.
   WriteWholeFile(dir.File("S.TMP"), MakeContainer(2, {{"a\"b\x01", member}}));
   RunResult json = Setuppack({"list", "--json", dir.File("S.TMP")});
   EXPECT_EQ(json.Code, 1);
   EXPECT_NE(json.Out.find("\"name\": \"a\\\"b\\u0001\""), std::string::npos) << json.Out;
-  EXPECT_NE(json.Out.find("\"error\": \"entry 0 (a\\\"b\\\\x01) at byte 2: the name contains"), std::string::npos)
+  EXPECT_NE(json.Out.find("\"error\": \"entry 0 (a\\\"b\\\\x01) at byte 2: the name contains"),
+            std::string::npos)
       << json.Out;
   EXPECT_EQ(Setuppack({"list", dir.File("missing.tmp")}).Code, 1);
 }

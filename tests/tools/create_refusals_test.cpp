@@ -20,7 +20,9 @@ class CreateRefusals : public ::testing::Test {
     container = dir.File("SETUP.TMP");
   }
 
-  void Add(const std::string& name, const Bytes& bytes = BytesOf("x")) { WriteWholeFile(payload + "/" + name, bytes); }
+  void Add(const std::string& name, const Bytes& bytes = BytesOf("x")) {
+    WriteWholeFile(payload + "/" + name, bytes);
+  }
 
   // Refused with a message naming `file` and containing `reason`, and
   // nothing written: no container, no temporary file.
@@ -83,7 +85,8 @@ TEST_F(CreateRefusals, TheSameNameFromTwoPlaces) {
   WriteWholeFile(dir.File("other") + "/INSTALL.EXE", BytesOf("y"));
   RunResult run = Setuppack({"create", container, payload, dir.File("other")});
   EXPECT_EQ(run.Code, 1);
-  EXPECT_NE(run.Err.find("setuppack: " + dir.File("other") + "/INSTALL.EXE: stored as INSTALL.EXE"), std::string::npos)
+  EXPECT_NE(run.Err.find("setuppack: " + dir.File("other") + "/INSTALL.EXE: stored as INSTALL.EXE"),
+            std::string::npos)
       << run.Err;
   EXPECT_FALSE(fs::exists(container));
 }
@@ -107,7 +110,8 @@ TEST_F(CreateRefusals, FileOf4GiBOrMore) {
 
 TEST_F(CreateRefusals, MoreThan32767Entries) {
   std::vector<PayloadFile> files;
-  for (int i = 0; i < 32768; ++i) files.push_back({"f" + std::to_string(i), "F" + std::to_string(i), {}, 1, {}});
+  for (int i = 0; i < 32768; ++i)
+    files.push_back({"f" + std::to_string(i), "F" + std::to_string(i), {}, 1, {}});
   std::vector<Problem> problems;
   CheckPayload(files, "SETUP.TMP", problems);
   ASSERT_EQ(problems.size(), 1u);

@@ -58,11 +58,36 @@ class Extract : public ::testing::Test {
 }  // namespace
 
 TEST_F(Extract, EveryNameThePreloaderRefusesStopsItBeforeAnythingIsWritten) {
-  for (const std::string& name : std::vector<std::string>{
-           "..\\ESCAPED.TXT", "../ESCAPED.TXT", "/tmp/ESCAPED.TXT", "\\ESCAPED.TXT", "C:ESCAPED.TXT",
-           "SUB\\..\\..\\ESCAPED.TXT", "sub/evil.sh", "sub\\evil.sh", "a:stream", "", ".", "..", "...", ".. ", " ",
-           ". .", "NUL", "nul.txt", "com1.txt", "Aux", "CON", "PRN.dat", "LPT9", "CONIN$", "conout$.x", "NUL .TXT",
-           "lpt\xB9.log", "tab\tname", "esc\x1b[2J", std::string("GOOD.TXT\0X", 10)}) {
+  for (const std::string& name : std::vector<std::string>{"..\\ESCAPED.TXT",
+                                                          "../ESCAPED.TXT",
+                                                          "/tmp/ESCAPED.TXT",
+                                                          "\\ESCAPED.TXT",
+                                                          "C:ESCAPED.TXT",
+                                                          "SUB\\..\\..\\ESCAPED.TXT",
+                                                          "sub/evil.sh",
+                                                          "sub\\evil.sh",
+                                                          "a:stream",
+                                                          "",
+                                                          ".",
+                                                          "..",
+                                                          "...",
+                                                          ".. ",
+                                                          " ",
+                                                          ". .",
+                                                          "NUL",
+                                                          "nul.txt",
+                                                          "com1.txt",
+                                                          "Aux",
+                                                          "CON",
+                                                          "PRN.dat",
+                                                          "LPT9",
+                                                          "CONIN$",
+                                                          "conout$.x",
+                                                          "NUL .TXT",
+                                                          "lpt\xB9.log",
+                                                          "tab\tname",
+                                                          "esc\x1b[2J",
+                                                          std::string("GOOD.TXT\0X", 10)}) {
     ExpectRefusedBeforeWriting(MakeContainer({{"GOOD.TXT", member}, {name, member}}), "refused", name);
     EXPECT_FALSE(fs::exists(dir.File("ESCAPED.TXT"))) << name;
     EXPECT_FALSE(fs::exists("/tmp/ESCAPED.TXT")) << name;
@@ -85,7 +110,8 @@ TEST_F(Extract, NamesAreJudgedAsTestJudgesThem) {
   ASSERT_EQ(run.Code, 0) << run.Err;
   EXPECT_EQ(ReadWholeFile(out + "/" + longest), BytesOf("member bytes"));
   fs::remove(out + "/" + longest);
-  for (const std::string& name : {std::string(192, 'L'), std::string("UNDEFINED\x81.TXT"), std::string("DOT.")})
+  for (const std::string& name :
+       {std::string(192, 'L'), std::string("UNDEFINED\x81.TXT"), std::string("DOT.")})
     ExpectRefusedBeforeWriting(MakeContainer({{"GOOD.TXT", member}, {name, member}}), "refused", name);
 }
 
@@ -157,7 +183,8 @@ TEST_F(Extract, LinksPlantedInTheDirectoryAreReplacedNeverFollowed) {
   std::vector<std::string> planted;
   for (const char* target : {"A.TXT", "B.TXT", "C.TXT"})
     for (int n = 0; n < 4; ++n) {
-      planted.push_back(std::string(target) + ".setuppack-" + std::to_string(getpid()) + "-" + std::to_string(n));
+      planted.push_back(std::string(target) + ".setuppack-" + std::to_string(getpid()) + "-" +
+                        std::to_string(n));
       fs::create_symlink(dir.File("victim"), out + "/" + planted.back());
     }
 
@@ -205,7 +232,8 @@ TEST_F(Extract, AFileSizeLimitIsAWriteErrorThatLeavesNothing) {
   };
   for (const Case& c : cases) {
     WriteWholeFile(dir.File("S.TMP"), MakeContainer({{c.Name, c.Member}, {"SMALL.TXT", member}}));
-    EXPECT_EXIT(ExtractUnderFileSizeLimit(dir.File("S.TMP"), out), ::testing::ExitedWithCode(1), c.Says) << c.Name;
+    EXPECT_EXIT(ExtractUnderFileSizeLimit(dir.File("S.TMP"), out), ::testing::ExitedWithCode(1), c.Says)
+        << c.Name;
     EXPECT_EQ(FilesIn(out), std::vector<std::string>{}) << c.Name;
   }
 }

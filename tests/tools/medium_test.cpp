@@ -106,7 +106,8 @@ TEST_F(Medium, AutorunStartsSetupWithItsIcon) {
   ASSERT_EQ(run.Code, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
   EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"AUTORUN.INF", "SETUP.EXE", "SETUP.TMP"}));
-  EXPECT_EQ(ReadWholeFile(out + "/AUTORUN.INF"), BytesOf("[AutoRun]\r\nopen=SETUP.EXE\r\nicon=SETUP.EXE,0\r\n"));
+  EXPECT_EQ(ReadWholeFile(out + "/AUTORUN.INF"),
+            BytesOf("[AutoRun]\r\nopen=SETUP.EXE\r\nicon=SETUP.EXE,0\r\n"));
   EXPECT_EQ(Setuppack({"test", "-q", out + "/SETUP.TMP"}).Code, 0);
 }
 
@@ -122,7 +123,8 @@ TEST_F(Medium, ReplacesAnOldMediumRemovesOurLeftoversAndNamesOtherFiles) {
   WriteWholeFile(out + "/.setuppack-notours", BytesOf("mine"));
   RunResult run = Run({"--preloader", preloader});
   ASSERT_EQ(run.Code, 0) << run.Err;
-  EXPECT_EQ(FilesIn(out), (std::vector<std::string>{".setuppack-notours", "LICENSE.TXT", "SETUP.EXE", "SETUP.TMP"}));
+  EXPECT_EQ(FilesIn(out),
+            (std::vector<std::string>{".setuppack-notours", "LICENSE.TXT", "SETUP.EXE", "SETUP.TMP"}));
   EXPECT_EQ(ReadWholeFile(out + "/SETUP.EXE"), ReadWholeFile(preloader));
   EXPECT_EQ(ReadWholeFile(out + "/LICENSE.TXT"), BytesOf("mine"));
   EXPECT_NE(run.Err.find("AUTORUN.INF: removed, written by an earlier run with --autorun"), std::string::npos)
@@ -149,8 +151,8 @@ TEST_F(Medium, ALinkInThePayloadIsRefusedUnlessFollowed) {
   std::string secret = elsewhere.File("secret");
   WriteWholeFile(secret, BytesOf("outside the payload"));
   fs::create_symlink(secret, payload + "/NOTES.TXT");
-  ExpectRefused(Run({"--preloader", preloader}),
-                "NOTES.TXT: a symbolic link to " + secret + ": pass --follow-links to pack what it points to");
+  ExpectRefused(Run({"--preloader", preloader}), "NOTES.TXT: a symbolic link to " + secret +
+                                                     ": pass --follow-links to pack what it points to");
   fs::create_symlink(secret, dir.File("named"));
   ASSERT_EQ(Run({"-q", "--preloader", preloader}, {payload + "/INSTALL.EXE", dir.File("named")}).Code, 0);
   ASSERT_EQ(Run({"-q", "--follow-links", "--preloader", preloader}).Code, 0);

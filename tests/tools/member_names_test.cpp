@@ -7,17 +7,24 @@
 #include "member_names.h"
 
 TEST(MemberNames, PlainWindowsFileNamesPass) {
-  for (const char* name : {"INSTALL.EXE", "readme.txt", "Data 1.cab", "a", "CONFIG.SYS", "COM10", "NULL", "x.CON",
-                           ".hidden", "a..b"}) {
+  for (const char* name : {"INSTALL.EXE", "readme.txt", "Data 1.cab", "a", "CONFIG.SYS", "COM10", "NULL",
+                           "x.CON", ".hidden", "a..b"}) {
     EXPECT_EQ(MemberNameProblem(name), "") << name;
     EXPECT_EQ(NameRuleProblem(name), "") << name;
   }
 }
 
 TEST(MemberNames, TheRuleRefusesPathsDevicesDotsAndControlCharacters) {
-  for (const std::string& name : std::vector<std::string>{"", "\\EVIL", "/etc/passwd", "SUB\\FILE", "sub/evil.sh", "..\\x", "C:x", "a:stream", ".", "..", "...",
-        ".. ", " ", "NUL", "nul.txt", "com1.txt", "Aux", "CONIN$", "lpt\xB9", "NUL .TXT", "a*b", "a?b", "a|b",
-        "esc\x1b[31m", "tab\tname", "del\x7F", std::string("a\0b", 3)}) {
+  for (const std::string& name :
+       std::vector<std::string>{"",          "\\EVIL",      "/etc/passwd",
+                                "SUB\\FILE", "sub/evil.sh", "..\\x",
+                                "C:x",       "a:stream",    ".",
+                                "..",        "...",         ".. ",
+                                " ",         "NUL",         "nul.txt",
+                                "com1.txt",  "Aux",         "CONIN$",
+                                "lpt\xB9",   "NUL .TXT",    "a*b",
+                                "a?b",       "a|b",         "esc\x1b[31m",
+                                "tab\tname", "del\x7F",     std::string("a\0b", 3)}) {
     EXPECT_NE(NameRuleProblem(name), "") << name;
     EXPECT_NE(MemberNameProblem(name), "") << name;
   }
@@ -26,7 +33,8 @@ TEST(MemberNames, TheRuleRefusesPathsDevicesDotsAndControlCharacters) {
 }
 
 TEST(MemberNames, CreateAndTestRefuseMoreThanTheRule) {
-  for (const std::string& name : std::vector<std::string>{"caf\x81.txt", "readme.", "readme ", std::string(192, 'n')}) {
+  for (const std::string& name :
+       std::vector<std::string>{"caf\x81.txt", "readme.", "readme ", std::string(192, 'n')}) {
     EXPECT_EQ(NameRuleProblem(name), "") << name;
     EXPECT_NE(MemberNameProblem(name), "") << name;
   }
@@ -37,9 +45,18 @@ TEST(MemberNames, CreateAndTestRefuseMoreThanTheRule) {
 TEST(MemberNames, NamesAreJudgedInTheirCodePage) {
   const CodePage western(1252), cyrillic(1251);
   EXPECT_EQ(MemberNameProblem("caf\xE9.txt", western), "");
-  EXPECT_NE(MemberNameProblem("caf\x81.txt", western).find("code page 1252 does not define"), std::string::npos);
-  EXPECT_EQ(WindowsNameKey("\xDC" "BER.TXT", western), WindowsNameKey("\xFC" "ber.txt", western));  // Über, über
-  EXPECT_NE(WindowsNameKey("\xDC" "BER.TXT", western), WindowsNameKey("UBER.TXT", western));
+  EXPECT_NE(MemberNameProblem("caf\x81.txt", western).find("code page 1252 does not define"),
+            std::string::npos);
+  EXPECT_EQ(WindowsNameKey("\xDC"
+                           "BER.TXT",
+                           western),
+            WindowsNameKey("\xFC"
+                           "ber.txt",
+                           western));  // Über, über
+  EXPECT_NE(WindowsNameKey("\xDC"
+                           "BER.TXT",
+                           western),
+            WindowsNameKey("UBER.TXT", western));
   EXPECT_EQ(WindowsNameKey("\xCF\xF0\xE8\xE2\xE5\xF2", cyrillic),  // Привет, привет
             WindowsNameKey("\xEF\xF0\xE8\xE2\xE5\xF2", cyrillic));
 }

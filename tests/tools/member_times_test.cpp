@@ -179,14 +179,22 @@ TEST_F(MemberTimes, MtimeAcceptsOnlyRealTimesThatAMemberHolds) {
     const char* Text;
     const char* Reason;
   } const refused[] = {
-      {"1979-12-31 23:59:59", "from 1980 to 2107"}, {"2108-01-01 00:00:00", "from 1980 to 2107"},
-      {"2023-02-29 12:00:00", "no such date"},      {"2100-02-29 12:00:00", "no such date"},
-      {"2024-04-31 12:00:00", "no such date"},      {"2024-13-01 12:00:00", "no such date"},
-      {"2024-00-10 12:00:00", "no such date"},      {"2024-01-00 12:00:00", "no such date"},
-      {"2024-01-01 24:00:00", "no such date"},      {"2024-01-01 12:60:00", "no such date"},
-      {"2024-01-01 12:00:60", "no such date"},      {"2024-1-01 12:00:00", "YYYY-MM-DD HH:MM:SS"},
-      {"2024-01-01T12:00:00", "YYYY-MM-DD HH:MM:SS"}, {"2024-01-01 12:00", "YYYY-MM-DD HH:MM:SS"},
-      {"2024-01-01 12:00:00 ", "YYYY-MM-DD HH:MM:SS"}, {"+024-01-01 12:00:00", "YYYY-MM-DD HH:MM:SS"},
+      {"1979-12-31 23:59:59", "from 1980 to 2107"},
+      {"2108-01-01 00:00:00", "from 1980 to 2107"},
+      {"2023-02-29 12:00:00", "no such date"},
+      {"2100-02-29 12:00:00", "no such date"},
+      {"2024-04-31 12:00:00", "no such date"},
+      {"2024-13-01 12:00:00", "no such date"},
+      {"2024-00-10 12:00:00", "no such date"},
+      {"2024-01-00 12:00:00", "no such date"},
+      {"2024-01-01 24:00:00", "no such date"},
+      {"2024-01-01 12:60:00", "no such date"},
+      {"2024-01-01 12:00:60", "no such date"},
+      {"2024-1-01 12:00:00", "YYYY-MM-DD HH:MM:SS"},
+      {"2024-01-01T12:00:00", "YYYY-MM-DD HH:MM:SS"},
+      {"2024-01-01 12:00", "YYYY-MM-DD HH:MM:SS"},
+      {"2024-01-01 12:00:00 ", "YYYY-MM-DD HH:MM:SS"},
+      {"+024-01-01 12:00:00", "YYYY-MM-DD HH:MM:SS"},
       {"", "YYYY-MM-DD HH:MM:SS"},
   };
   for (const auto& bad : refused) {
@@ -206,7 +214,8 @@ TEST_F(MemberTimes, SourceDateEpochCapsTimesAndTakesThemAsUtc) {
 
 TEST_F(MemberTimes, EmptySourceDateEpochCountsAsUnset) {
   const LocalTime local{2021, 6, 7, 8, 9, 10};
-  for (const char* name : {"DATA.BIN", "INSTALL.EXE", "README.TXT"}) ASSERT_TRUE(SetLocalWriteTime(payload + "/" + name, local));
+  for (const char* name : {"DATA.BIN", "INSTALL.EXE", "README.TXT"})
+    ASSERT_TRUE(SetLocalWriteTime(payload + "/" + name, local));
   ScopedVariable epoch("SOURCE_DATE_EPOCH", "");  // on Windows "NAME=" removes it: the same
   EXPECT_EQ(StoredTimes(Create()), std::vector<LocalTime>(3, local));
 }

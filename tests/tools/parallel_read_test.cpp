@@ -42,7 +42,8 @@ std::vector<Member> VariedMembers() {
   for (std::size_t size : sizes) {
     Bytes data = RandomBytes(size, static_cast<std::uint32_t>(k + 1));
     if (k % 2 == 0)
-      for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>("INSTALL DATA "[(i / 7 + data[i] % 3) % 13]);
+      for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<std::uint8_t>("INSTALL DATA "[(i / 7 + data[i] % 3) % 13]);
     members.push_back({k == 0 ? "INSTALL.EXE" : "FILE" + std::to_string(k) + ".DAT", data,
                        LocalTime{2001 + k, 1 + k, 2 + k, 3 + k, 4 + k, 2 * k}});
     ++k;
@@ -145,7 +146,8 @@ TEST_F(ParallelRead, TheFirstFaultInTheContainersOrderIsReportedAndNothingBehind
     const Bytes container = MakeContainer(entries);
     // Files of the same names from before: those at and behind the fault stay.
     std::vector<std::pair<std::string, Bytes>> before;
-    for (std::size_t i = c.At; i < members.size(); i += 2) before.push_back({members[i].Name, BytesOf("old")});
+    for (std::size_t i = c.At; i < members.size(); i += 2)
+      before.push_back({members[i].Name, BytesOf("old")});
 
     std::vector<std::string> expected;
     for (std::size_t i = 0; i < members.size(); ++i)
@@ -169,7 +171,8 @@ TEST_F(ParallelRead, TheFirstFaultInTheContainersOrderIsReportedAndNothingBehind
       for (std::size_t i = 0; i < members.size(); ++i) {
         const Bytes want = i < c.At ? members[i].Data : BytesOf("old");
         if (i < c.At || (i - c.At) % 2 == 0) {
-          EXPECT_EQ(ReadWholeFile(out + "/" + members[i].Name), want) << c.What << ", -j " << jobs << ": " << i;
+          EXPECT_EQ(ReadWholeFile(out + "/" + members[i].Name), want)
+              << c.What << ", -j " << jobs << ": " << i;
         }
       }
       RunResult checked = Test(container, jobs);
@@ -315,7 +318,8 @@ TEST(RunInOrder, StartsTheHeaviestItemTheWindowAllowsAndStillTakesInOrder) {
     // 4 * jobs - 1 items of that window were picked; a worker may note its
     // pick late, but never more than the jobs - 1 others.
     ASSERT_EQ(started.size(), 50u) << jobs;
-    std::size_t place = static_cast<std::size_t>(std::find(started.begin(), started.end(), 0u) - started.begin());
+    std::size_t place =
+        static_cast<std::size_t>(std::find(started.begin(), started.end(), 0u) - started.begin());
     EXPECT_GE(place, 3 * jobs) << jobs;
   }
 }
@@ -341,6 +345,7 @@ TEST(RunInOrder, AWorkersExceptionIsThrownInItsTurnAndOnlyThen) {
 
     // Stopped before the faulty item: no exception.
     taken.clear();
-    EXPECT_FALSE(RunInOrder<int>(40, jobs, work, [&](std::size_t index, int&) { return index != 3; })) << jobs;
+    EXPECT_FALSE(RunInOrder<int>(40, jobs, work, [&](std::size_t index, int&) { return index != 3; }))
+        << jobs;
   }
 }

@@ -51,12 +51,15 @@ TEST(RoundTrip, ContainerHoldsExactlyWhatEncodeWrites) {
   ASSERT_EQ(Setuppack({"create", "-q", dir.File("SETUP.TMP"), dir.File("payload")}).Code, 0);
 
   // Directory members come in byte order of their names.
-  std::sort(files.begin(), files.end(), [](const PayloadFileData& a, const PayloadFileData& b) { return a.Name < b.Name; });
+  std::sort(files.begin(), files.end(),
+            [](const PayloadFileData& a, const PayloadFileData& b) { return a.Name < b.Name; });
   ScratchDir encodeDir;
   std::vector<ContainerEntry> expected;
-  for (const PayloadFileData& file : files) expected.push_back({file.Name, EncodeBytes(encodeDir, file.Data, &kTime)});
+  for (const PayloadFileData& file : files)
+    expected.push_back({file.Name, EncodeBytes(encodeDir, file.Data, &kTime)});
   EXPECT_EQ(ReadWholeFile(dir.File("SETUP.TMP")), MakeContainer(expected));
-  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"SETUP.TMP", "payload"})) << "no temporary file left";
+  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"SETUP.TMP", "payload"}))
+      << "no temporary file left";
 }
 
 TEST(RoundTrip, TestAndExtractGiveBackEveryFileWithItsTime) {
@@ -130,16 +133,19 @@ TEST(List, ShowsSizesRatioTimeAndTotal) {
   ASSERT_EQ(text.Code, 0) << text.Err;
   // 1000 'a' bytes: one literal, then matches; 36 header bytes count too.
   EXPECT_NE(text.Out.find("2021-03-04 05:06:08  INSTALL.EXE"), std::string::npos) << text.Out;
-  EXPECT_NE(text.Out.find("           3           40 1333.3%  2021-03-04 05:06:08  QU.TXT"), std::string::npos) << text.Out;
+  EXPECT_NE(text.Out.find("           3           40 1333.3%  2021-03-04 05:06:08  QU.TXT"),
+            std::string::npos)
+      << text.Out;
   EXPECT_NE(text.Out.find("-  2021-03-04 05:06:08  E.DAT"), std::string::npos) << text.Out;
   EXPECT_NE(text.Out.find("3 entries"), std::string::npos);
 
   RunResult json = Setuppack({"list", "--json", dir.File("S.TMP")});
   ASSERT_EQ(json.Code, 0);
-  EXPECT_NE(json.Out.find("\"name\": \"QU.TXT\", \"name_bytes\": \"51552e545854\", \"size\": 3, \"packed\": 40, "
-                          "\"ratio\": 13.3333, "
-                          "\"modified\": \"2021-03-04T05:06:08\""),
-            std::string::npos)
+  EXPECT_NE(
+      json.Out.find("\"name\": \"QU.TXT\", \"name_bytes\": \"51552e545854\", \"size\": 3, \"packed\": 40, "
+                    "\"ratio\": 13.3333, "
+                    "\"modified\": \"2021-03-04T05:06:08\""),
+      std::string::npos)
       << json.Out;
   EXPECT_NE(json.Out.find("\"name_bytes\": \"452e444154\", \"size\": 0, \"packed\": 36, \"ratio\": null"),
             std::string::npos);
@@ -151,15 +157,18 @@ TEST(RoundTrip, BestIsSmallerDeterministicAndReadsBack) {
   std::vector<PayloadFileData> files = MixedPayload();
   WritePayload(dir.File("payload"), files);
   ASSERT_EQ(Setuppack({"create", "-q", dir.File("plain.tmp"), dir.File("payload")}).Code, 0);
-  ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "1", dir.File("best.tmp"), dir.File("payload")}).Code, 0);
-  ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "3", dir.File("best3.tmp"), dir.File("payload")}).Code, 0);
+  ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "1", dir.File("best.tmp"), dir.File("payload")}).Code,
+            0);
+  ASSERT_EQ(Setuppack({"create", "-q", "--best", "-j", "3", dir.File("best3.tmp"), dir.File("payload")}).Code,
+            0);
   Bytes best = ReadWholeFile(dir.File("best.tmp"));
   EXPECT_EQ(ReadWholeFile(dir.File("best3.tmp")), best) << "the same bytes whatever -j";
   EXPECT_LT(best.size(), ReadWholeFile(dir.File("plain.tmp")).size());
 
   EXPECT_EQ(Setuppack({"test", "-q", dir.File("best.tmp")}).Code, 0);
   ASSERT_EQ(Setuppack({"extract", "-q", "-C", dir.File("out"), dir.File("best.tmp")}).Code, 0);
-  for (const PayloadFileData& file : files) EXPECT_EQ(ReadWholeFile(dir.File("out") + "/" + file.Name), file.Data) << file.Name;
+  for (const PayloadFileData& file : files)
+    EXPECT_EQ(ReadWholeFile(dir.File("out") + "/" + file.Name), file.Data) << file.Name;
 }
 
 #ifndef _WIN32  // the names of this system are UTF-8
@@ -168,12 +177,18 @@ TEST(RoundTrip, BestIsSmallerDeterministicAndReadsBack) {
 // bytes in every one.
 TEST(RoundTrip, NamesInTheUsersLanguage) {
   ScratchDir dir;
-  const std::string german = "\xC3\x9C" "bersicht f\xC3\xBC" "r Benutzer.txt";  // Übersicht für Benutzer.txt
+  const std::string german =
+      "\xC3\x9C"
+      "bersicht f\xC3\xBC"
+      "r Benutzer.txt";  // Übersicht für Benutzer.txt
   const std::string russian = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt";  // Привет.txt
   WritePayload(dir.File("de"), {{"INSTALL.EXE", BytesOf("MZ")}, {german, BytesOf("Hallo")}});
   ASSERT_EQ(Setuppack({"create", "-q", dir.File("de.TMP"), dir.File("de")}).Code, 0);
   Bytes stored = ReadWholeFile(dir.File("de.TMP"));
-  const Bytes cp1252 = BytesOf("\xDC" "bersicht f\xFC" "r Benutzer.txt");
+  const Bytes cp1252 = BytesOf(
+      "\xDC"
+      "bersicht f\xFC"
+      "r Benutzer.txt");
   EXPECT_NE(std::search(stored.begin(), stored.end(), cp1252.begin(), cp1252.end()), stored.end());
   EXPECT_NE(Setuppack({"list", dir.File("de.TMP")}).Out.find(german), std::string::npos);
   EXPECT_NE(Setuppack({"list", "--json", dir.File("de.TMP")})
@@ -192,9 +207,13 @@ TEST(RoundTrip, NamesInTheUsersLanguage) {
   EXPECT_FALSE(fs::exists(dir.File("ru.TMP")));
   ASSERT_EQ(Setuppack({"create", "-q", "--codepage", "1251", dir.File("ru.TMP"), dir.File("ru")}).Code, 0);
   EXPECT_EQ(Setuppack({"test", "-q", "--codepage", "1251", dir.File("ru.TMP")}).Code, 0);
-  EXPECT_EQ(Setuppack({"extract", "-q", "--codepage", "1252", "-C", dir.File("x"), dir.File("ru.TMP")}).Code, 0)
+  EXPECT_EQ(Setuppack({"extract", "-q", "--codepage", "1252", "-C", dir.File("x"), dir.File("ru.TMP")}).Code,
+            0)
       << "every byte is defined in 1252 too";
-  WriteWholeFile(dir.File("de/\xC3\x9C" "BERSICHT F\xC3\x9C" "R BENUTZER.TXT"), BytesOf("x"));
+  WriteWholeFile(dir.File("de/\xC3\x9C"
+                          "BERSICHT F\xC3\x9C"
+                          "R BENUTZER.TXT"),
+                 BytesOf("x"));
   RunResult twice = Setuppack({"create", dir.File("twice.TMP"), dir.File("de")});
   EXPECT_EQ(twice.Code, 1);
   EXPECT_NE(twice.Err.find("apart from case"), std::string::npos) << twice.Err;
@@ -212,9 +231,12 @@ TEST(RoundTrip, NamesInTheUsersLanguage) {
 
   // ASCII names: the same bytes in every code page.
   WritePayload(dir.File("ascii"), MixedPayload());
-  ASSERT_EQ(Setuppack({"create", "-q", "--mtime", "2020-01-01 00:00:00", dir.File("a.TMP"), dir.File("ascii")}).Code, 0);
-  ASSERT_EQ(Setuppack({"create", "-q", "--mtime", "2020-01-01 00:00:00", "--codepage", "932", dir.File("j.TMP"),
-                       dir.File("ascii")})
+  ASSERT_EQ(
+      Setuppack({"create", "-q", "--mtime", "2020-01-01 00:00:00", dir.File("a.TMP"), dir.File("ascii")})
+          .Code,
+      0);
+  ASSERT_EQ(Setuppack({"create", "-q", "--mtime", "2020-01-01 00:00:00", "--codepage", "932",
+                       dir.File("j.TMP"), dir.File("ascii")})
                 .Code,
             0);
   EXPECT_EQ(ReadWholeFile(dir.File("a.TMP")), ReadWholeFile(dir.File("j.TMP")));

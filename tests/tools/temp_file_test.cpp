@@ -131,7 +131,8 @@ TEST(TempFile, CtrlCRemovesThem) {
 TEST(TempFile, AnInterruptRemovesThemAndEndsTheProcessByTheSignal) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     ScratchDir dir;
-    EXPECT_EXIT(MakeTempFilesAndRaise(dir.File("TARGET.BIN"), signal, true), ::testing::KilledBySignal(signal), "");
+    EXPECT_EXIT(MakeTempFilesAndRaise(dir.File("TARGET.BIN"), signal, true),
+                ::testing::KilledBySignal(signal), "");
     EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{}) << signal;
   }
 }
@@ -191,7 +192,8 @@ TEST(TempFile, AnExtractEndedBySigtermLeavesNoTemporaryFile) {
   if (WIFSIGNALED(status)) {
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
     ASSERT_LE(files.size(), names.size());
-    EXPECT_EQ(files, std::vector<std::string>(names.begin(), names.begin() + static_cast<long>(files.size())));
+    EXPECT_EQ(files,
+              std::vector<std::string>(names.begin(), names.begin() + static_cast<long>(files.size())));
   } else {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(files, names);

@@ -26,7 +26,9 @@ std::string WallClockProblem(const std::string& text) {
 
 // -j of test and extract: the same messages and files for any number.
 void AddReadJobs(CLI::App* command, unsigned& jobs, const std::string& what) {
-  command->add_option("-j,--jobs", jobs, what + " (default: the number of cores); the result is the same for any")
+  command
+      ->add_option("-j,--jobs", jobs,
+                   what + " (default: the number of cores); the result is the same for any")
       ->check(CLI::Range(1u, 64u));
 }
 
@@ -63,9 +65,10 @@ void AddCodePage(CLI::App* command, unsigned& page) {
 }  // namespace
 
 int RunSetuppack(const std::vector<std::string>& args, Console console) {
-  CLI::App app{"Builds, lists, tests and unpacks SETUP.TMP, the container that the setup preloader "
-               "unpacks beside INSTALL.EXE.",
-               "setuppack"};
+  CLI::App app{
+      "Builds, lists, tests and unpacks SETUP.TMP, the container that the setup preloader "
+      "unpacks beside INSTALL.EXE.",
+      "setuppack"};
   app.set_version_flag("--version", std::string("setuppack ") + SETUPPACK_VERSION);
   app.require_subcommand(1, 1);
   app.fallthrough(false);
@@ -80,22 +83,26 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
       "create", "Pack each FILE, and the files directly inside each DIR, into a new container.");
   AddPackOptions(createCommand, create, mtime, quiet, best);
   AddCodePage(createCommand, codePage);
-  createCommand->add_option("container", create.Container, "The container to write, e.g. SETUP.TMP")->required();
+  createCommand->add_option("container", create.Container, "The container to write, e.g. SETUP.TMP")
+      ->required();
   createCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
 
   MediumOptions medium;
   CLI::App* mediumCommand = app.add_subcommand(
-      "medium", "Make a medium in OUTDIR: SETUP.EXE, the preloader shipped with setuppack, and SETUP.TMP packed "
-                "from each FILE and the files directly inside each DIR, as create does.");
+      "medium",
+      "Make a medium in OUTDIR: SETUP.EXE, the preloader shipped with setuppack, and SETUP.TMP packed "
+      "from each FILE and the files directly inside each DIR, as create does.");
   AddPackOptions(mediumCommand, create, mtime, quiet, best);
   AddCodePage(mediumCommand, codePage);
-  mediumCommand->add_option("--preloader", medium.Preloader,
-                            "The SETUP.EXE to copy (default: the one beside setuppack, or in its installation's "
-                            "share/preloader/)")
+  mediumCommand
+      ->add_option("--preloader", medium.Preloader,
+                   "The SETUP.EXE to copy (default: the one beside setuppack, or in its installation's "
+                   "share/preloader/)")
       ->type_name("FILE");
   mediumCommand->add_flag("--autorun", medium.Autorun,
                           "Add an AUTORUN.INF that starts SETUP.EXE and shows its icon");
-  mediumCommand->add_option("outdir", medium.Directory, "The medium's directory; made when missing")->required();
+  mediumCommand->add_option("outdir", medium.Directory, "The medium's directory; made when missing")
+      ->required();
   mediumCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
 
   bool json = false;
@@ -107,8 +114,8 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
 
   unsigned readJobs = DefaultJobs();
   std::string tested;
-  CLI::App* testCommand = app.add_subcommand(
-      "test", "Decode every member without writing anything; exit 1 at the first fault.");
+  CLI::App* testCommand =
+      app.add_subcommand("test", "Decode every member without writing anything; exit 1 at the first fault.");
   AddReadJobs(testCommand, readJobs, "Members checked at once");
   AddCodePage(testCommand, codePage);
   testCommand->add_flag("-q,--quiet", quiet, "Report faults only");

@@ -21,7 +21,8 @@ namespace {
 bool ToWide(UINT page, const std::string& in, std::wstring& out) {
   out.clear();
   if (in.empty()) return true;
-  int length = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), nullptr, 0);
+  int length =
+      MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), nullptr, 0);
   if (length <= 0) return false;
   out.resize(static_cast<std::size_t>(length));
   return MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), &out[0],
@@ -36,7 +37,8 @@ bool FromWide(UINT page, const std::wstring& in, std::string& out) {
   DWORD flags = page == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL usedDefault = FALSE;
   BOOL* used = page == CP_UTF8 ? nullptr : &usedDefault;
-  int length = WideCharToMultiByte(page, flags, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr, used);
+  int length =
+      WideCharToMultiByte(page, flags, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr, used);
   if (length <= 0 || usedDefault) return false;
   out.resize(static_cast<std::size_t>(length));
   return WideCharToMultiByte(page, flags, in.data(), static_cast<int>(in.size()), &out[0], length, nullptr,
@@ -89,10 +91,13 @@ std::string UpperUtf8(const std::string& text) {
   if (!Convert("UTF-8", "UTF-32LE", text, utf32)) return text;
   static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
   for (std::size_t i = 0; unicode && i + 4 <= utf32.size(); i += 4) {
-    auto byte = [&utf32, i](int k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(utf32[i + k])); };
+    auto byte = [&utf32, i](int k) {
+      return static_cast<std::uint32_t>(static_cast<unsigned char>(utf32[i + k]));
+    };
     std::uint32_t c = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
     std::uint32_t u = static_cast<std::uint32_t>(towupper_l(static_cast<wint_t>(c), unicode));
-    for (int k = 0; k < 4; ++k) utf32[i + static_cast<std::size_t>(k)] = static_cast<char>((u >> (8 * k)) & 0xFF);
+    for (int k = 0; k < 4; ++k)
+      utf32[i + static_cast<std::size_t>(k)] = static_cast<char>((u >> (8 * k)) & 0xFF);
   }
   std::string upper;
   return Convert("UTF-32LE", "UTF-8", utf32, upper) ? upper : text;
@@ -103,15 +108,22 @@ std::string UpperUtf8(const std::string& text) {
 
 bool CodePage::IsKnown(unsigned number) {
   switch (number) {
-    case 874: case 932: case 936: case 949: case 950: return true;
-    default: return number >= 1250 && number <= 1258;
+    case 874:
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+      return true;
+    default:
+      return number >= 1250 && number <= 1258;
   }
 }
 
 std::string CodePage::Problem(const std::string& text) {
   char* end = nullptr;
   unsigned long number = std::strtoul(text.c_str(), &end, 10);
-  if (!text.empty() && end && *end == '\0' && number <= 65535 && IsKnown(static_cast<unsigned>(number))) return {};
+  if (!text.empty() && end && *end == '\0' && number <= 65535 && IsKnown(static_cast<unsigned>(number)))
+    return {};
   return "not a Windows ANSI code page that setuppack knows: " + text +
          " (874, 932, 936, 949, 950, 1250 to 1258)";
 }

@@ -24,18 +24,19 @@ namespace {
 bool ReadEntries(ContainerReader& reader, const CodePage& page, std::vector<StoredEntry>& entries,
                  ContainerDamage& damage) {
   EntryNameRule names(page);
-  return reader.ReadEntries(entries, damage, [&names](const StoredEntry& entry, const std::vector<StoredEntry>&,
-                                                      ContainerDamage& fault) {
-    std::string problem = names.Problem(entry.Index, entry.Name);
-    fault = {entry.Index, entry.Name, entry.Offset, problem.empty() ? problem : "refused: " + problem};
-    return problem.empty();
-  });
+  return reader.ReadEntries(
+      entries, damage,
+      [&names](const StoredEntry& entry, const std::vector<StoredEntry>&, ContainerDamage& fault) {
+        std::string problem = names.Problem(entry.Index, entry.Name);
+        fault = {entry.Index, entry.Name, entry.Offset, problem.empty() ? problem : "refused: " + problem};
+        return problem.empty();
+      });
 }
 
 }  // namespace
 
-int RunExtract(const std::string& container, const std::string& directory, unsigned jobs, const CodePage& page,
-               const Console& console) {
+int RunExtract(const std::string& container, const std::string& directory, unsigned jobs,
+               const CodePage& page, const Console& console) {
   ContainerReader reader;
   if (!OpenIntactContainer(reader, container, console)) return EXIT_BAD_DATA;
   std::vector<StoredEntry> entries;
@@ -79,7 +80,8 @@ int RunExtract(const std::string& container, const std::string& directory, unsig
     written += entry.End() - entry.Offset;
     return member;
   };
-  std::function<bool(std::size_t, DecodedMember&)> putInPlace = [&](std::size_t index, DecodedMember& member) {
+  std::function<bool(std::size_t, DecodedMember&)> putInPlace = [&](std::size_t index,
+                                                                    DecodedMember& member) {
     const StoredEntry& entry = entries[index];
     MemberWritten result = PutInPlace(member);
     if (result.Outcome == MemberWritten::Result::Ok) {
@@ -88,10 +90,13 @@ int RunExtract(const std::string& container, const std::string& directory, unsig
     }
     line.Stop();
     if (result.Outcome == MemberWritten::Result::Damaged)
-      console.Error(container, ContainerDamage{entry.Index, entry.Name, entry.MemberOffset, result.Why}.Describe());
+      console.Error(container,
+                    ContainerDamage{entry.Index, entry.Name, entry.MemberOffset, result.Why}.Describe());
     else
       console.Error(targets[index], result.Why);
     return false;
   };
-  return RunInOrder(entries.size(), streams.Count(), decode, putInPlace, TokenBytesOf(entries)) ? EXIT_OK : EXIT_BAD_DATA;
+  return RunInOrder(entries.size(), streams.Count(), decode, putInPlace, TokenBytesOf(entries))
+             ? EXIT_OK
+             : EXIT_BAD_DATA;
 }

@@ -57,7 +57,8 @@ std::string NameText(const std::string& stored, const CodePage& page) {
   std::string text;
   if (page.ToUtf8(stored, text)) return text;
   text.clear();
-  for (unsigned char c : stored) text += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string("\xEF\xBF\xBD");
+  for (unsigned char c : stored)
+    text += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string("\xEF\xBF\xBD");
   return text;
 }
 
@@ -82,7 +83,8 @@ std::string ShownName(const std::string& stored, const CodePage& page) {
 std::string Row(const std::string& size, const std::string& packed, const std::string& ratio,
                 const std::string& when, const std::string& name) {
   char text[128];
-  std::snprintf(text, sizeof text, "%12s %12s %7s  %-19s  ", size.c_str(), packed.c_str(), ratio.c_str(), when.c_str());
+  std::snprintf(text, sizeof text, "%12s %12s %7s  %-19s  ", size.c_str(), packed.c_str(), ratio.c_str(),
+                when.c_str());
   return text + name;
 }
 
@@ -101,21 +103,24 @@ void PrintText(const Console& console, const std::vector<StoredEntry>& entries, 
 }
 
 void PrintJson(const Console& console, const std::string& container, const std::vector<StoredEntry>& entries,
-               const Totals& totals, std::uint64_t fileSize, const ContainerDamage* damage, const CodePage& page) {
+               const Totals& totals, std::uint64_t fileSize, const ContainerDamage* damage,
+               const CodePage& page) {
   std::ostream& out = console.Out;
   out << "{\n  \"container\": " << JsonString(container) << ",\n  \"code_page\": " << page.Number()
       << ",\n  \"entries\": [";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const StoredEntry& e = entries[i];
-    out << (i ? ",\n" : "\n") << "    {\"index\": " << e.Index << ", \"name\": " << JsonString(NameText(e.Name, page))
-        << ", \"name_bytes\": \"" << Hex(e.Name) << "\""
+    out << (i ? ",\n" : "\n") << "    {\"index\": " << e.Index
+        << ", \"name\": " << JsonString(NameText(e.Name, page)) << ", \"name_bytes\": \"" << Hex(e.Name)
+        << "\""
         << ", \"size\": " << e.Header.UnpackedSize << ", \"packed\": " << PackedBytes(e)
         << ", \"ratio\": " << RatioJson(PackedBytes(e), e.Header.UnpackedSize) << ", \"modified\": \""
         << MemberDate(e.Header) << "T" << MemberTime(e.Header) << "\"}";
   }
   out << (entries.empty() ? "]" : "\n  ]") << ",\n  \"total\": {\"entries\": " << entries.size()
       << ", \"size\": " << totals.Size << ", \"packed\": " << totals.Packed
-      << ", \"ratio\": " << RatioJson(totals.Packed, totals.Size) << ", \"container_bytes\": " << fileSize << "}";
+      << ", \"ratio\": " << RatioJson(totals.Packed, totals.Size) << ", \"container_bytes\": " << fileSize
+      << "}";
   if (damage) out << ",\n  \"error\": " << JsonString(damage->Describe());
   out << "\n}\n";
 }

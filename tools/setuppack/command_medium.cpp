@@ -70,7 +70,8 @@ FILE* OpenPreloader(const MediumOptions& options, const Console& console, std::s
   const std::uintmax_t size = fs::file_size(path, error);
   if (!error && size > PRELOADER_SIZE_LIMIT) {
     std::fclose(stream);
-    console.Error(path, std::to_string(size) + " bytes, more than the 16 MiB a preloader may have; refused as the preloader");
+    console.Error(path, std::to_string(size) +
+                            " bytes, more than the 16 MiB a preloader may have; refused as the preloader");
     return nullptr;
   }
   std::string warning;
@@ -97,7 +98,8 @@ bool CopyStream(FILE* in, FILE* out) {
 std::vector<fs::path> MissingDirectories(const std::string& directory) {
   std::vector<fs::path> missing;
   std::error_code error;
-  for (fs::path p = fs::absolute(directory, error); !p.empty() && !fs::exists(p, error); p = p.parent_path()) {
+  for (fs::path p = fs::absolute(directory, error); !p.empty() && !fs::exists(p, error);
+       p = p.parent_path()) {
     missing.push_back(p);
     if (p == p.parent_path()) break;
   }
@@ -125,11 +127,13 @@ void TidyMedium(const std::string& directory, bool autorun, const Console& conso
     if (name == PRELOADER_NAME || name == CONTAINER_NAME || (autorun && name == AUTORUN_NAME)) continue;
     if (regular && name == AUTORUN_NAME && ReadSmallFile(path) == AUTORUN_TEXT) {
       if (fs::remove(path, ignored))
-        console.Note("setuppack: " + PrintablePath(path) + ": removed, written by an earlier run with --autorun");
+        console.Note("setuppack: " + PrintablePath(path) +
+                     ": removed, written by an earlier run with --autorun");
       continue;
     }
     if (regular && IsTempFileName(name) && fs::remove(path, ignored)) {
-      console.Note("setuppack: " + PrintablePath(path) + ": removed, left by an earlier run that was stopped");
+      console.Note("setuppack: " + PrintablePath(path) +
+                   ": removed, left by an earlier run that was stopped");
       continue;
     }
     others.push_back(name);
@@ -138,7 +142,8 @@ void TidyMedium(const std::string& directory, bool autorun, const Console& conso
   std::sort(others.begin(), others.end());
   std::string list;
   for (const std::string& name : others) list += (list.empty() ? "" : ", ") + PrintableName(name);
-  console.Warning(directory, std::to_string(others.size()) + (others.size() == 1 ? " other entry" : " other entries") +
+  console.Warning(directory, std::to_string(others.size()) +
+                                 (others.size() == 1 ? " other entry" : " other entries") +
                                  " would go onto the medium with it: " + list);
 }
 
@@ -174,7 +179,8 @@ int RunMedium(const MediumOptions& options, const Console& console) {
   std::vector<fs::path> created = MissingDirectories(directory);
   fs::create_directories(directory, error);
   if (!fs::is_directory(directory, error)) {
-    console.Error(directory, "cannot create the directory" + (error ? ": " + error.message() : std::string()));
+    console.Error(directory,
+                  "cannot create the directory" + (error ? ": " + error.message() : std::string()));
     RemoveEmptyDirectories(created);
     return EXIT_BAD_DATA;
   }

@@ -20,11 +20,12 @@ namespace {
 bool WalkEntries(ContainerReader& reader, const CodePage& page, std::vector<StoredEntry>& entries,
                  ContainerDamage& damage) {
   EntryNameRule names(page);
-  return reader.ReadEntries(entries, damage, [&names](const StoredEntry& entry, const std::vector<StoredEntry>&,
-                                                      ContainerDamage& fault) {
-    fault = {entry.Index, entry.Name, entry.Offset, names.Problem(entry.Index, entry.Name)};
-    return fault.What.empty();
-  });
+  return reader.ReadEntries(
+      entries, damage,
+      [&names](const StoredEntry& entry, const std::vector<StoredEntry>&, ContainerDamage& fault) {
+        fault = {entry.Index, entry.Name, entry.Offset, names.Problem(entry.Index, entry.Name)};
+        return fault.What.empty();
+      });
 }
 
 }  // namespace
@@ -67,7 +68,9 @@ int RunTest(const std::string& container, unsigned jobs, const CodePage& page, c
   RunInOrder(entries.size(), streams.Count(), check, take, TokenBytesOf(entries));
   line.Stop();
   if (!damaged && reader.TrailingBytes() > 0) {
-    damage = {-1, {}, reader.EndOfEntries(),
+    damage = {-1,
+              {},
+              reader.EndOfEntries(),
               std::to_string(reader.TrailingBytes()) + " bytes behind the last of the " +
                   std::to_string(reader.Count()) +
                   " entries the count announces; the preloader never reads them"};
@@ -83,8 +86,10 @@ int RunTest(const std::string& container, unsigned jobs, const CodePage& page, c
     hasInstaller = hasInstaller || IsInstaller(entry.Name);
     hasIni = hasIni || IsPreloaderIni(entry.Name);
   }
-  if (!hasInstaller) console.Warning(container, "no member is named INSTALL.EXE, so the preloader will start nothing");
-  if (hasIni) console.Warning(container, "the preloader writes its own Install.ini over the member of that name");
+  if (!hasInstaller)
+    console.Warning(container, "no member is named INSTALL.EXE, so the preloader will start nothing");
+  if (hasIni)
+    console.Warning(container, "the preloader writes its own Install.ini over the member of that name");
   if (!console.Quiet)
     console.Out << container << ": " << reader.Count() << (reader.Count() == 1 ? " entry" : " entries")
                 << ", " << reader.FileSize() << " bytes, OK\n";

@@ -39,5 +39,5 @@ int RunList(const std::string& container, bool json, const CodePage& page, const
 // test and extract take up to `jobs` members at once; what they report and
 // write is the same for every number.
 int RunTest(const std::string& container, unsigned jobs, const CodePage& page, const Console& console);
-int RunExtract(const std::string& container, const std::string& directory, unsigned jobs, const CodePage& page,
-               const Console& console);
+int RunExtract(const std::string& container, const std::string& directory, unsigned jobs,
+               const CodePage& page, const Console& console);

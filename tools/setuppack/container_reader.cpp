@@ -28,8 +28,9 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   std::string why;
   stream_ = OpenInputFile(path, nullptr, fault, why);
   if (!stream_) {
-    error = fault == InputFault::NotRegular ? "not a regular file; setuppack reads a container by seeking in it"
-                                            : "cannot open: " + why;
+    error = fault == InputFault::NotRegular
+                ? "not a regular file; setuppack reads a container by seeking in it"
+                : "cannot open: " + why;
     return false;
   }
   if (!IdentityOf(stream_, identity_) || !StampOf(stream_, stamp_)) {
@@ -49,8 +50,8 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   }
   if (count & 0x8000) {
     char text[96];
-    std::snprintf(text, sizeof text, "the entry count 0x%04X has its top bit set, so the preloader extracts nothing",
-                  count);
+    std::snprintf(text, sizeof text,
+                  "the entry count 0x%04X has its top bit set, so the preloader extracts nothing", count);
     damage = {-1, {}, 0, text};
     damaged = true;
     return true;
@@ -115,7 +116,8 @@ ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage&
   return Step::Entry;
 }
 
-bool ContainerReader::ReadEntries(std::vector<StoredEntry>& entries, ContainerDamage& damage, const Accept& accept) {
+bool ContainerReader::ReadEntries(std::vector<StoredEntry>& entries, ContainerDamage& damage,
+                                  const Accept& accept) {
   StoredEntry entry;
   for (;;) {
     Step step = Next(entry, damage);

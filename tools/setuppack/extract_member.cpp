@@ -38,7 +38,8 @@ DecodedMember::DecodedMember(DecodedMember&&) noexcept = default;
 DecodedMember& DecodedMember::operator=(DecodedMember&&) noexcept = default;
 DecodedMember::~DecodedMember() = default;
 
-DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& entry, const std::string& target) {
+DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& entry,
+                           const std::string& target) {
   DecodedMember member;
   auto fail = [&member](MemberWritten::Result result, std::string why) {
     member.Outcome = Failed(result, std::move(why));
@@ -63,7 +64,8 @@ DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& ent
 
   if (std::ferror(out)) {
     errno = writeError;
-    return fail(MemberWritten::Result::WriteFailed, writeError ? "write error: " + ErrnoText() : "write error");
+    return fail(MemberWritten::Result::WriteFailed,
+                writeError ? "write error: " + ErrnoText() : "write error");
   }
   if (!decoded) {
     std::int64_t length = StreamTell(out);

@@ -42,7 +42,8 @@ struct DecodedMember {
 
 // Decodes `entry`, read from `container` at its member offset, into a
 // temporary file beside `target`, with the time its header holds.
-DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& entry, const std::string& target);
+DecodedMember DecodeMember(TLZSS& codec, FILE* container, const StoredEntry& entry,
+                           const std::string& target);
 
 // Renames a member that decoded whole over its target.
 MemberWritten PutInPlace(DecodedMember& member);

@@ -19,8 +19,8 @@ namespace {
 
 std::string ChangeText(const FileStamp& then, const FileStamp& now) {
   if (then.Size != now.Size)
-    return "changed since it was listed (" + std::to_string(then.Size) + " bytes then, " + std::to_string(now.Size) +
-           " now)";
+    return "changed since it was listed (" + std::to_string(then.Size) + " bytes then, " +
+           std::to_string(now.Size) + " now)";
   return "changed since it was listed (its modification time differs)";
 }
 
@@ -29,8 +29,9 @@ std::string ChangeText(const FileStamp& then, const FileStamp& now) {
 FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
   FileStamp stamp;
   stamp.Size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  stamp.Modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                             info.ftLastWriteTime.dwLowDateTime);
+  stamp.Modified =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                info.ftLastWriteTime.dwLowDateTime);
   return stamp;
 }
 
@@ -60,15 +61,18 @@ PathKind Inspect(const std::string& path, FileStamp& stamp, std::string& error) 
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::Directory;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return PathKind::Other;
   stamp.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  stamp.Modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                             data.ftLastWriteTime.dwLowDateTime);
+  stamp.Modified =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                data.ftLastWriteTime.dwLowDateTime);
   return PathKind::Regular;
 }
 
-FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFault& fault, std::string& error) {
+FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFault& fault,
+                    std::string& error) {
   fault = InputFault::None;
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE handle =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = LastErrorText();
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -145,7 +149,8 @@ PathKind Inspect(const std::string& path, FileStamp& stamp, std::string& error) 
   return PathKind::Regular;
 }
 
-FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFault& fault, std::string& error) {
+FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFault& fault,
+                    std::string& error) {
   fault = InputFault::None;
   // O_NONBLOCK: opening a pipe returns at once instead of waiting for a
   // writer; O_NOCTTY: a terminal never becomes the controlling one.

@@ -30,7 +30,8 @@ enum class InputFault { None, CannotOpen, NotRegular, Changed };
 // path names (a pipe, a device, a directory) is refused, and so is a file
 // whose stamp differs from `expected` when that is given. On failure the
 // stream is null and `error` says why.
-FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFault& fault, std::string& error);
+FILE* OpenInputFile(const std::string& path, const FileStamp* expected, InputFault& fault,
+                    std::string& error);
 
 // The stamp of the file open on `stream`.
 bool StampOf(FILE* stream, FileStamp& stamp);

@@ -40,9 +40,10 @@ EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, Inp
   std::string why;
   FILE* in = OpenInputFile(file.Path, &file.Stamp, fault, why);
   if (!in) {
-    outcome.Error = fault == InputFault::CannotOpen  ? "cannot open: " + why
-                    : fault == InputFault::NotRegular ? "no longer a regular file; something else took its place"
-                                                      : why;
+    outcome.Error = fault == InputFault::CannotOpen ? "cannot open: " + why
+                    : fault == InputFault::NotRegular
+                        ? "no longer a regular file; something else took its place"
+                        : why;
     return outcome;
   }
   WatchedInput closer(in, watch);
@@ -62,8 +63,8 @@ EncodeOutcome EncodeMember(TLZSS& codec, const PayloadFile& file, FILE* out, Inp
   FileStamp after;
   if (bytesRead < 0 || static_cast<std::uint64_t>(bytesRead) != file.Size || !StampOf(in, after) ||
       after != file.Stamp) {
-    outcome.Error = "changed while it was being packed (" + std::to_string(file.Size) +
-                    " bytes before, " + std::to_string(bytesRead) + " bytes read)";
+    outcome.Error = "changed while it was being packed (" + std::to_string(file.Size) + " bytes before, " +
+                    std::to_string(bytesRead) + " bytes read)";
     return outcome;
   }
   // A nearly incompressible file close to 4 GiB can need more token bytes

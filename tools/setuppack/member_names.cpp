@@ -22,9 +22,7 @@ unsigned char FirstControlCharacter(const std::string& name) {
 
 }  // namespace
 
-std::size_t MaxMemberNameLength() {
-  return PRELOADER_PATH_BUFFER - 1 - std::strlen(USUAL_STAGING_PREFIX);
-}
+std::size_t MaxMemberNameLength() { return PRELOADER_PATH_BUFFER - 1 - std::strlen(USUAL_STAGING_PREFIX); }
 
 std::string NameRuleProblem(const std::string& name) {
   MemberNameFault fault = CheckMemberName(name.data(), name.size());
@@ -81,6 +79,7 @@ std::string EntryNameRule::Problem(int index, const std::string& name) {
   if (added) return {};
   const First& first = it->second;
   // MemberNameProblem refuses trailing dots and blanks: only case is left.
-  return "the preloader writes it over entry " + std::to_string(first.Index) + " (" + PrintableName(first.Name) +
-         "), whose name " + (first.Name == name ? "is the same" : "differs only in case");
+  return "the preloader writes it over entry " + std::to_string(first.Index) + " (" +
+         PrintableName(first.Name) + "), whose name " +
+         (first.Name == name ? "is the same" : "differs only in case");
 }

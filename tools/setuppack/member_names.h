@@ -19,7 +19,7 @@
 constexpr const char* USUAL_STAGING_PREFIX =
     "C:\\Users\\ABCDEFGHIJKLMNOPQRST\\AppData\\Local\\Temp\\_Orvane3d32000\\";
 constexpr std::size_t PRELOADER_PATH_BUFFER = 256;  // terminator included
-std::size_t MaxMemberNameLength();                    // 191
+std::size_t MaxMemberNameLength();                  // 191
 
 // Empty when the preloader writes a member of this name as a plain file of
 // its staging directory, and nothing else; else the reason. Zero bytes count:

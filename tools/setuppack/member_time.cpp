@@ -20,10 +20,11 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 void CivilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
   days += 719468;  // from 1970-01-01 to 0000-03-01
   std::int64_t era = FloorDiv(days, 146097);
-  std::int64_t dayOfEra = days - era * 146097;                                              // 0..146096
-  std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;  // 0..399
+  std::int64_t dayOfEra = days - era * 146097;  // 0..146096
+  std::int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;            // 0..399
   std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);  // 0..365
-  std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;                                       // 0 = March
+  std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;                                      // 0 = March
   day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
   month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
   year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);

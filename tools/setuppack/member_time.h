@@ -24,8 +24,8 @@
 struct MemberTimes {
   enum class Source { File, Fixed, ClampedUtc };
   Source From = Source::File;
-  DosDateTime Fixed;         // Source::Fixed
-  std::int64_t Latest = 0;   // Source::ClampedUtc: seconds since 1970
+  DosDateTime Fixed;        // Source::Fixed
+  std::int64_t Latest = 0;  // Source::ClampedUtc: seconds since 1970
 };
 
 // "YYYY-MM-DD HH:MM:SS", exactly so, a real date and time from 1980 to 2107.

@@ -5,7 +5,8 @@
 std::string MemberDate(const MemberHeader& header) {
   DosDateTime t = header.PackedTime();
   char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", 1980 + (t.Date >> 9), (t.Date >> 5) & 0x0F, t.Date & 0x1F);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", 1980 + (t.Date >> 9), (t.Date >> 5) & 0x0F,
+                t.Date & 0x1F);
   return text;
 }
 

@@ -20,4 +20,5 @@ bool ListPayloadFor(const CreateOptions& options, const std::vector<std::string>
 
 // Writes options.Container from `files`; the failure or the summary is
 // reported.
-bool PackAndReport(const CreateOptions& options, const std::vector<PayloadFile>& files, const Console& console);
+bool PackAndReport(const CreateOptions& options, const std::vector<PayloadFile>& files,
+                   const Console& console);

@@ -76,8 +76,8 @@ struct EncodedMember {
   std::unique_ptr<TempFile> Temp;  // the member, open, until it is appended
 };
 
-EncodedMember EncodeAside(TLZSS& codec, const std::string& container, const PayloadFile& file, InputWatch& watch,
-                          EncodeEffort effort, const MemberTimes& times) {
+EncodedMember EncodeAside(TLZSS& codec, const std::string& container, const PayloadFile& file,
+                          InputWatch& watch, EncodeEffort effort, const MemberTimes& times) {
   EncodedMember result;
   result.Temp = std::make_unique<TempFile>(container);
   std::string why;
@@ -110,9 +110,9 @@ bool CopyInto(FILE* in, FILE* out, std::vector<char>& block) {
 
 // The members encoded side by side, each into a temporary file, and
 // appended in the payload's order as they come in.
-bool PackSideBySide(FILE* out, const std::string& container, const std::vector<PayloadFile>& files, unsigned jobs,
-                    EncodeEffort effort, const MemberTimes& times, Progress& progress, ProgressLine& line,
-                    PackSummary& summary, Problem& failure) {
+bool PackSideBySide(FILE* out, const std::string& container, const std::vector<PayloadFile>& files,
+                    unsigned jobs, EncodeEffort effort, const MemberTimes& times, Progress& progress,
+                    ProgressLine& line, PackSummary& summary, Problem& failure) {
   std::vector<std::unique_ptr<WorkerCodec>> codecs(jobs);
   std::function<EncodedMember(unsigned, std::size_t)> encode = [&](unsigned worker, std::size_t index) {
     if (!codecs[worker]) codecs[worker] = std::make_unique<WorkerCodec>();
@@ -137,14 +137,15 @@ bool PackSideBySide(FILE* out, const std::string& container, const std::vector<P
     line.MemberDone();
     return true;
   };
-  return RunInOrder(files.size(), jobs, encode, append, [&files](std::size_t index) { return files[index].Size; });
+  return RunInOrder(files.size(), jobs, encode, append,
+                    [&files](std::size_t index) { return files[index].Size; });
 }
 
 }  // namespace
 
-bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
-                   unsigned jobs, EncodeEffort effort, const Console& console, PackSummary& summary,
-                   Problem& failure, const MemberTimes& times) {
+bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files, unsigned jobs,
+                   EncodeEffort effort, const Console& console, PackSummary& summary, Problem& failure,
+                   const MemberTimes& times) {
   TempFile output(container);
   std::string why;
   if (!output.Create(why)) {
@@ -158,11 +159,12 @@ bool PackContainer(const std::string& container, const std::vector<PayloadFile>&
   for (const PayloadFile& file : files) totalBytes += file.Size;
   if (jobs > files.size()) jobs = static_cast<unsigned>(files.size());
   Progress progress(jobs > 1 ? jobs : 1);
-  ProgressLine line(console, "packing", files.size(), totalBytes, [&progress] { return progress.BytesDone(); });
+  ProgressLine line(console, "packing", files.size(), totalBytes,
+                    [&progress] { return progress.BytesDone(); });
 
-  bool ok = jobs <= 1
-                ? PackInOrder(out, container, files, effort, times, progress, line, summary, failure)
-                : PackSideBySide(out, container, files, jobs, effort, times, progress, line, summary, failure);
+  bool ok = jobs <= 1 ? PackInOrder(out, container, files, effort, times, progress, line, summary, failure)
+                      : PackSideBySide(out, container, files, jobs, effort, times, progress, line, summary,
+                                       failure);
   line.Stop();
   if (!ok) return false;
 

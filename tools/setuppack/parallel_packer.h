@@ -25,6 +25,6 @@ struct PackSummary {
 // The container appears under its name only when complete. On failure the
 // problem is in `failure`, and neither the container nor a temporary file
 // is left behind. The members get the times that `times` says.
-bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files,
-                   unsigned jobs, EncodeEffort effort, const Console& console, PackSummary& summary,
-                   Problem& failure, const MemberTimes& times = MemberTimes{});
+bool PackContainer(const std::string& container, const std::vector<PayloadFile>& files, unsigned jobs,
+                   EncodeEffort effort, const Console& console, PackSummary& summary, Problem& failure,
+                   const MemberTimes& times = MemberTimes{});

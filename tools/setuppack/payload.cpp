@@ -26,7 +26,8 @@ bool RefusedLink(const std::string& path, Walk& walk) {
   std::error_code error;
   if (walk.FollowLinks || !fs::is_symlink(fs::symlink_status(path, error))) return false;
   fs::path target = fs::read_symlink(path, error);
-  walk.Problems.push_back({path, "a symbolic link" + (error ? std::string() : " to " + PrintablePath(target.string())) +
+  walk.Problems.push_back({path, "a symbolic link" +
+                                     (error ? std::string() : " to " + PrintablePath(target.string())) +
                                      ": pass --follow-links to pack what it points to"});
   return true;
 }
@@ -64,7 +65,8 @@ void AddPath(const std::string& path, const std::string& name, bool insideDirect
         AddDirectory(path, walk);
       break;
     case PathKind::Missing:
-      problems.push_back({path, insideDirectory ? "gone while the directory was listed" : "no such file or directory"});
+      problems.push_back(
+          {path, insideDirectory ? "gone while the directory was listed" : "no such file or directory"});
       break;
     case PathKind::Other:
       problems.push_back({path, why.empty() ? "not a regular file" : "cannot read it: " + why});
@@ -83,33 +85,35 @@ std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& argument
   return files;
 }
 
-void CheckPayload(std::vector<PayloadFile>& files, const std::string& container, std::vector<Problem>& problems,
-                  const CodePage& page) {
+void CheckPayload(std::vector<PayloadFile>& files, const std::string& container,
+                  std::vector<Problem>& problems, const CodePage& page) {
   if (files.size() > MAX_ENTRIES)
-    problems.push_back({container, std::to_string(files.size()) +
-                                       " files: a container holds at most 32767 entries"});
+    problems.push_back(
+        {container, std::to_string(files.size()) + " files: a container holds at most 32767 entries"});
   std::map<std::string, const PayloadFile*> byWindowsName;
   std::error_code error;
   for (PayloadFile& file : files) {
     if (!page.FromSystem(file.Name, file.Stored)) {
-      problems.push_back({file.Path, "the name has a character that code page " + std::to_string(page.Number()) +
+      problems.push_back({file.Path, "the name has a character that code page " +
+                                         std::to_string(page.Number()) +
                                          " cannot hold; name another with --codepage, or rename the file"});
       continue;
     }
     std::string nameProblem = MemberNameProblem(file.Stored, page);
     if (!nameProblem.empty()) problems.push_back({file.Path, nameProblem});
     if (file.Size > MAX_MEMBER_SIZE)
-      problems.push_back({file.Path, std::to_string(file.Size) +
-                                         " bytes: a member must be smaller than 4 GiB"});
+      problems.push_back(
+          {file.Path, std::to_string(file.Size) + " bytes: a member must be smaller than 4 GiB"});
     auto [it, added] = byWindowsName.emplace(WindowsNameKey(file.Stored, page), &file);
     if (!added) {
       const PayloadFile& first = *it->second;
-      problems.push_back({file.Path, first.Name == file.Name
-                                         ? "stored as " + PrintableName(file.Name) + " like " +
-                                               PrintablePath(first.Path) + " before it"
-                                         : "the name " + PrintableName(file.Name) + " equals " +
-                                               PrintableName(first.Name) + " (" + PrintablePath(first.Path) +
-                                               ") apart from case; the preloader would write both to one file"});
+      problems.push_back(
+          {file.Path,
+           first.Name == file.Name
+               ? "stored as " + PrintableName(file.Name) + " like " + PrintablePath(first.Path) + " before it"
+               : "the name " + PrintableName(file.Name) + " equals " + PrintableName(first.Name) + " (" +
+                     PrintablePath(first.Path) +
+                     ") apart from case; the preloader would write both to one file"});
     }
     if (fs::equivalent(file.Path, container, error))
       problems.push_back({file.Path, "is the container being written"});

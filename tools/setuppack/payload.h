@@ -13,11 +13,11 @@ constexpr std::uint32_t MAX_ENTRIES = 32767;              // the count is signed
 constexpr std::uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;  // sizes are 32-bit
 
 struct PayloadFile {
-  std::string Path;  // as the user named it, or directory + entry
-  std::string Name;  // the base name, as this system names the file
+  std::string Path;    // as the user named it, or directory + entry
+  std::string Name;    // the base name, as this system names the file
   std::string Stored;  // Name in the container's code page, set by CheckPayload
   std::uint64_t Size = 0;
-  FileStamp Stamp;   // as listed; the file must still be so when it is read
+  FileStamp Stamp;  // as listed; the file must still be so when it is read
 };
 
 struct Problem {
@@ -36,5 +36,5 @@ std::vector<PayloadFile> CollectPayload(const std::vector<std::string>& argument
 // preloader could not write back: names the code page cannot hold, bad
 // names, names equal apart from case, too many entries, files too large,
 // and the container itself among its own inputs.
-void CheckPayload(std::vector<PayloadFile>& files, const std::string& container, std::vector<Problem>& problems,
-                  const CodePage& page = CodePage());
+void CheckPayload(std::vector<PayloadFile>& files, const std::string& container,
+                  std::vector<Problem>& problems, const CodePage& page = CodePage());

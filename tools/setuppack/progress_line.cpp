@@ -33,8 +33,7 @@ void ProgressLine::Run() {
 }
 
 void ProgressLine::Draw() {
-  double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   std::uint64_t bytes = bytesDone_();
   char text[160];
   int width = std::snprintf(text, sizeof text, "setuppack: %s %llu/%llu members, %.1f/%.1f MiB, %.1f MB/s",
@@ -42,7 +41,8 @@ void ProgressLine::Draw() {
                             static_cast<unsigned long long>(totalMembers_), bytes / 1048576.0,
                             totalBytes_ / 1048576.0, seconds > 0 ? bytes / 1e6 / seconds : 0.0);
   if (width < 0) return;
-  std::size_t shown = static_cast<std::size_t>(width) < sizeof text ? static_cast<std::size_t>(width) : sizeof text - 1;
+  std::size_t shown =
+      static_cast<std::size_t>(width) < sizeof text ? static_cast<std::size_t>(width) : sizeof text - 1;
   console_.Err << '\r' << text;
   if (drawnWidth_ > shown) console_.Err << std::string(drawnWidth_ - shown, ' ');
   console_.Err << std::flush;

@@ -16,8 +16,8 @@
 class ProgressLine {
  public:
   // bytesDone is asked from the line's own thread, four times a second.
-  ProgressLine(const Console& console, std::string verb, std::uint64_t totalMembers,
-               std::uint64_t totalBytes, std::function<std::uint64_t()> bytesDone);
+  ProgressLine(const Console& console, std::string verb, std::uint64_t totalMembers, std::uint64_t totalBytes,
+               std::function<std::uint64_t()> bytesDone);
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;

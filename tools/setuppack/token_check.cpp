@@ -74,7 +74,8 @@ TokenCheck CheckTokenStream(FILE* in, const MemberHeader& header, std::uint64_t 
     // byte was just fetched for it: the encoder never ends on one.
     std::uint8_t first;
     if (!reader.Fetch(first)) {
-      if (freshFlags) return fail(tokenStart, "the token stream ends with a flag byte and no token behind it");
+      if (freshFlags)
+        return fail(tokenStart, "the token stream ends with a flag byte and no token behind it");
       break;
     }
     if (flags & 1) {
@@ -95,12 +96,12 @@ TokenCheck CheckTokenStream(FILE* in, const MemberHeader& header, std::uint64_t 
       produced += length;
     }
     if (produced > expected)
-      return fail(tokenStart, "decodes to more than the " + std::to_string(expected) +
-                                  " bytes the header announces");
+      return fail(tokenStart,
+                  "decodes to more than the " + std::to_string(expected) + " bytes the header announces");
   }
   if (produced != expected)
-    return fail(reader.Consumed(), "decodes to " + std::to_string(produced) + " bytes, the header announces " +
-                                       std::to_string(expected));
+    return fail(reader.Consumed(), "decodes to " + std::to_string(produced) +
+                                       " bytes, the header announces " + std::to_string(expected));
   check.Ok = true;
   check.Produced = produced;
   return check;

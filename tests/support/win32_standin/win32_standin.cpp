@@ -76,11 +76,16 @@ Result Failed(DWORD error, Result result) {
 
 DWORD ErrorOfErrno(int error, DWORD existsError) {
   switch (error) {
-    case EEXIST: return existsError;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    default: return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return existsError;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case ENOTEMPTY:
+      return ERROR_DIR_NOT_EMPTY;
+    default:
+      return ERROR_ACCESS_DENIED;
   }
 }
 
@@ -114,8 +119,7 @@ std::vector<BYTE> SidOfText(const std::string& text) {  // "S-1-5-21-...", well 
 // A SID as the platform checks one: revision 1, at most 15 sub-authorities,
 // all inside `room` bytes.
 bool ValidSid(const BYTE* sid, std::size_t room) {
-  return room >= 8 && sid[0] == SID_REVISION && sid[1] <= SID_MAX_SUB_AUTHORITIES &&
-         8u + 4u * sid[1] <= room;
+  return room >= 8 && sid[0] == SID_REVISION && sid[1] <= SID_MAX_SUB_AUTHORITIES && 8u + 4u * sid[1] <= room;
 }
 
 // Reads a DACL as the platform checks it; false when it is malformed.
@@ -328,14 +332,19 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
       flags |= O_CREAT | O_EXCL;  // fails on any name that exists, a link too
       existsError = ERROR_FILE_EXISTS;
       break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_EXISTING: break;
-    default: return Failed(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    case CREATE_ALWAYS:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case OPEN_EXISTING:
+      break;
+    default:
+      return Failed(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   }
   int fd = ::open(host.c_str(), flags, 0666);
   if (fd < 0) return Failed(ErrorOfErrno(errno, existsError), INVALID_HANDLE_VALUE);
   struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && !(flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS)) {
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) &&
+      !(flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS)) {
     ::close(fd);
     return Failed(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   }
@@ -494,8 +503,8 @@ UINT WinExec(LPCSTR commandLine, UINT show) {
   std::string line = commandLine ? commandLine : "";
   Standin().DllSearchAndStarts.push_back("WinExec");
   Standin().Started.push_back({line, show});
-  std::string program = line.empty() || line[0] != '"' ? line.substr(0, line.find(' '))
-                                                        : line.substr(1, line.find('"', 1) - 1);
+  std::string program =
+      line.empty() || line[0] != '"' ? line.substr(0, line.find(' ')) : line.substr(1, line.find('"', 1) - 1);
   std::string host = HostPath(program);
   struct stat info;
   if (host.empty() || ::stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return ERROR_FILE_NOT_FOUND;
@@ -525,9 +534,7 @@ HMODULE const kKernel32 = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(
 
 }  // namespace
 
-HMODULE GetModuleHandleA(LPCSTR name) {
-  return name && Lower(name) == "kernel32.dll" ? kKernel32 : nullptr;
-}
+HMODULE GetModuleHandleA(LPCSTR name) { return name && Lower(name) == "kernel32.dll" ? kKernel32 : nullptr; }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   if (module != kKernel32 || !name || !Standin().Kernel32Exports.count(name)) return nullptr;
@@ -644,8 +651,8 @@ BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESC
   constexpr SECURITY_DESCRIPTOR_CONTROL settable = 0x7F00;
   if (bitsOfInterest & ~settable) return Failed(ERROR_INVALID_PARAMETER, FALSE);
   auto* sd = static_cast<SECURITY_DESCRIPTOR*>(descriptor);
-  sd->Control =
-      static_cast<SECURITY_DESCRIPTOR_CONTROL>((sd->Control & ~bitsOfInterest) | (bitsToSet & bitsOfInterest));
+  sd->Control = static_cast<SECURITY_DESCRIPTOR_CONTROL>((sd->Control & ~bitsOfInterest) |
+                                                         (bitsToSet & bitsOfInterest));
   return TRUE;
 }
 

@@ -195,7 +195,8 @@ constexpr DWORD TOKEN_QUERY = 0x0008;
 constexpr BYTE SID_REVISION = 1;
 constexpr DWORD SID_MAX_SUB_AUTHORITIES = 15;
 constexpr DWORD SECURITY_MAX_SID_SIZE = sizeof(SID) - sizeof(DWORD) + SID_MAX_SUB_AUTHORITIES * sizeof(DWORD);
-#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+#define SECURITY_NT_AUTHORITY \
+  { 0, 0, 0, 0, 0, 5 }
 constexpr DWORD SECURITY_LOCAL_SYSTEM_RID = 18;
 constexpr DWORD SECURITY_BUILTIN_DOMAIN_RID = 32;
 constexpr DWORD DOMAIN_ALIAS_RID_ADMINS = 544;
@@ -221,8 +222,8 @@ UINT GetDriveTypeA(LPCSTR rootPath);
 DWORD GetFileAttributesA(LPCSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                   DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
