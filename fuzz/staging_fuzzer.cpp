@@ -15,6 +15,7 @@
 #include "fuzz_files.h"
 #include "paths.h"
 #include "preloader_model.h"
+#include "staging_dir.h"
 #include "standin_control.h"
 
 namespace {

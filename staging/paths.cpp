@@ -1,11 +1,7 @@
-// The path helpers, the staging directory choice and the three
-// process-wide strings.
+// The path helpers and the process-wide strings.
 #include "paths.h"
 
 #include <cstring>
-
-#include "private_security.h"
-#include "staging_dir.h"
 
 // Defined here, in this order, so that they are constructed before WinMain
 // in this order and destroyed after it in the reverse order.
@@ -26,8 +22,7 @@ struct ModulePathLoader {
 } moduleLoader;
 
 const char FALLBACK_DIR[] = "c:\\temp\\";
-constexpr unsigned FALLBACK_NAMES = 32767;        // QTX0 to QTX32766
-constexpr std::uint32_t STAGING_NUMBERS = 32000;  // _Orvane3d1 to _Orvane3d32000
+constexpr unsigned FALLBACK_NAMES = 32767;  // QTX0 to QTX32766
 
 // out = prefix + number + suffix; the callers' names fit PATH_BUFFER_SIZE.
 void SetNumberedName(char* out, TString prefix, std::uint32_t number, const char* suffix) {
@@ -50,14 +45,6 @@ bool CreateProbeFile(const char* name) {
   }
   DWORD error = GetLastError();
   return error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS;
-}
-
-// StagingBaseName, the number and a backslash.
-TString StagingName(std::uint32_t number) {
-  TString name = StagingBaseName;
-  name.AppendDecimal(number);
-  name += "\\";
-  return name;
 }
 
 }  // namespace
@@ -172,36 +159,4 @@ TString FindStagingRoot() {
   TString root;
   root.Append(name, AfterLastSeparator(name, drive));
   return root;
-}
-
-// A number counts as free only when its directory can be created now, by
-// this run: a name that exists in any form (file, directory, link) is passed
-// over, and so is one that someone makes between a look and the creation.
-// Any other failure (the path is missing, access is denied, the disk is
-// full) would fail for every number: the search ends there, with that
-// number's name and no directory of this run. When no number up to 32,000
-// can be created, the name stays that of 32,000. ExtractArchive then shows
-// the box for that name and writes and starts nothing. The same holds when the private descriptor cannot be
-// built (a staging directory that others could use is never made), and for a directory whose installer path
-// would not fit a path buffer (nothing could be staged in it).
-void ChooseStagingDir() {
-  ReleaseStagingDir();  // a directory of an earlier choice is let go
-  TString root = FindStagingRoot();
-  std::uint32_t number = STAGING_NUMBERS;
-  PrivateSecurity security;
-  if (BuildPrivateSecurity(security)) {
-    for (std::uint32_t i = 1; i <= STAGING_NUMBERS; ++i) {
-      TString candidate = root + StagingBaseName;
-      candidate.AppendDecimal(i);
-      std::size_t installerPathSize = candidate.size() + 1 + sizeof INSTALLER_NAME;  // terminator included
-      bool installerFits = installerPathSize <= static_cast<std::size_t>(PATH_BUFFER_SIZE);
-      if (!installerFits) continue;
-      StagingCreation created = CreateStagingDir(candidate.c_str(), &security.Attributes);
-      if (created != StagingCreation::NameTaken) {
-        number = i;
-        break;
-      }
-    }
-  }
-  StagingDirName = StagingName(number);
 }

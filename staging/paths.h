@@ -1,4 +1,4 @@
-// Path helpers and the choice of the staging directory.
+// Path helpers, the temporary location and the process-wide strings.
 #pragma once
 
 #include <cstddef>
@@ -40,7 +40,3 @@ char* ModuleDirectory(char* buffer);  // buffer of PATH_BUFFER_SIZE bytes
 void MakeTempFileName(char* out, const char* prefix);
 bool MakePath(const char* path);
 TString FindStagingRoot();
-// Sets StagingDirName to the first number whose directory this run could
-// create, private and held (staging_dir.h); "_Orvane3d32000\" with no
-// directory of this run when none could be.
-void ChooseStagingDir();

@@ -4,9 +4,20 @@
 #include <cstring>
 
 #include "paths.h"
+#include "private_security.h"
 #include "tstring.h"
 
 namespace {
+
+constexpr std::uint32_t STAGING_NUMBERS = 32000;  // _Orvane3d1 to _Orvane3d32000
+
+// StagingBaseName, the number and a backslash.
+TString StagingName(std::uint32_t number) {
+  TString name = StagingBaseName;
+  name.AppendDecimal(number);
+  name += "\\";
+  return name;
+}
 
 // The directory this run created, without its trailing backslash, and the
 // handle that holds it; empty and INVALID_HANDLE_VALUE when there is none.
@@ -94,4 +105,36 @@ void DiscardStaging(const char* directory) {
   TString withoutSeparator = directory;
   withoutSeparator.Truncate(withoutSeparator.size() - 1);
   RemoveDirectoryA(withoutSeparator.c_str());
+}
+
+// A number counts as free only when its directory can be created now, by
+// this run: a name that exists in any form (file, directory, link) is passed
+// over, and so is one that someone makes between a look and the creation.
+// Any other failure (the path is missing, access is denied, the disk is
+// full) would fail for every number: the search ends there, with that
+// number's name and no directory of this run. When no number up to 32,000
+// can be created, the name stays that of 32,000. ExtractArchive then shows
+// the box for that name and writes and starts nothing. The same holds when the private descriptor cannot be
+// built (a staging directory that others could use is never made), and for a directory whose installer path
+// would not fit a path buffer (nothing could be staged in it).
+void ChooseStagingDir() {
+  ReleaseStagingDir();  // a directory of an earlier choice is let go
+  TString root = FindStagingRoot();
+  std::uint32_t number = STAGING_NUMBERS;
+  PrivateSecurity security;
+  if (BuildPrivateSecurity(security)) {
+    for (std::uint32_t i = 1; i <= STAGING_NUMBERS; ++i) {
+      TString candidate = root + StagingBaseName;
+      candidate.AppendDecimal(i);
+      std::size_t installerPathSize = candidate.size() + 1 + sizeof INSTALLER_NAME;  // terminator included
+      bool installerFits = installerPathSize <= static_cast<std::size_t>(PATH_BUFFER_SIZE);
+      if (!installerFits) continue;
+      StagingCreation created = CreateStagingDir(candidate.c_str(), &security.Attributes);
+      if (created != StagingCreation::NameTaken) {
+        number = i;
+        break;
+      }
+    }
+  }
+  StagingDirName = StagingName(number);
 }

@@ -19,6 +19,11 @@ enum class StagingCreation {
   Failed,     // any other failure, which no other number would mend
 };
 
+// Sets StagingDirName to the first number whose directory this run could
+// create, private and held; "_Orvane3d32000\" with no directory of this
+// run when none could be.
+void ChooseStagingDir();
+
 // Creates the directory `path` (no trailing backslash) with `security` and
 // takes it as this run's staging directory. Forgets a directory taken
 // before.

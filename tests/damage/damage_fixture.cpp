@@ -5,6 +5,7 @@
 
 #include "extract.h"
 #include "paths.h"
+#include "staging_dir.h"
 
 namespace fs = std::filesystem;
 
