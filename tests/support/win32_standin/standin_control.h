@@ -1,5 +1,5 @@
 // The host stand-in for the Win32 calls of the staging code: a test platform
-// for the native build. It defines the calls declared in win32_standin.h and
+// for the native build. It defines the calls declared in include/windows.h and
 // behaves as the platform does where the staging code can tell (where it and
 // the platform disagree, the platform is right). Everything a test wants to
 // steer or read back lives in `Standin()`.
@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "win32_standin.h"
+#include "windows.h"
 
 // ---- Steering and reading back ----------------------------------------------
 
