@@ -183,8 +183,10 @@ TEST(RoundTrip, NamesInTheUsersLanguage) {
       "r Benutzer.txt";  // Übersicht für Benutzer.txt
   const std::string russian = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt";  // Привет.txt
   WritePayload(dir.File("de"), {{"INSTALL.EXE", BytesOf("MZ")}, {german, BytesOf("Hallo")}});
-  ASSERT_EQ(Setuppack({"create", "-q", dir.File("de.TMP"), dir.File("de")}).Code, 0);
+  ASSERT_EQ(Setuppack({"create", "-q", "-j", "2", dir.File("de.TMP"), dir.File("de")}).Code, 0);
+  ASSERT_EQ(Setuppack({"create", "-q", "-j", "1", dir.File("de1.TMP"), dir.File("de")}).Code, 0);
   Bytes stored = ReadWholeFile(dir.File("de.TMP"));
+  EXPECT_EQ(ReadWholeFile(dir.File("de1.TMP")), stored);
   const Bytes cp1252 = BytesOf(
       "\xDC"
       "bersicht f\xFC"

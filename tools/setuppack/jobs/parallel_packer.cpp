@@ -50,7 +50,7 @@ bool PackInOrder(FILE* out, const std::string& container, const std::vector<Payl
                  PackSummary& summary, Problem& failure) {
   TLZSS codec(0);
   for (const PayloadFile& file : files) {
-    WriteNameField(out, file.Name);
+    WriteNameField(out, file.Stored);
     EncodeOutcome outcome = EncodeMember(codec, file, out, progress.Watches[0].get(), effort, times);
     if (!outcome.Ok) {
       failure = {file.Path, outcome.Error};
