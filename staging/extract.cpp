@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "container_layout.h"
 #include "handoff.h"
 #include "lzss.h"
 #include "member_name.h"
@@ -85,12 +86,12 @@ ExtractResult ExtractArchive(HWND window) {
   if (!codec.OpenInput(archivePath, -1)) return ExtractResult::ArchiveNotOpened;
 
   // A count that cannot be read in full counts as 0.
-  std::uint8_t countBytes[2];
-  std::int16_t count = 0;
-  if (std::fread(countBytes, 1, 2, codec.InputStream) == 2)
-    count = static_cast<std::int16_t>(countBytes[0] | (countBytes[1] << 8));
+  std::uint8_t countBytes[ENTRY_COUNT_BYTES];
+  int count = 0;
+  if (std::fread(countBytes, 1, ENTRY_COUNT_BYTES, codec.InputStream) == ENTRY_COUNT_BYTES)
+    count = EntriesOfCount(countBytes[0], countBytes[1]);
 
-  for (std::int16_t index = 0; index < count; ++index) {
+  for (int index = 0; index < count; ++index) {
     TString name;
     ReadArchiveName(codec.InputStream, name);
     TString outputPath = stagingRoot + StagingDirName + name;

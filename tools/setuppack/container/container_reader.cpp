@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console.h"
+#include "container_layout.h"
 #include "input_file.h"
 #include "lzss.h"
 #include "stream_position.h"
@@ -43,12 +44,14 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   StreamSeek(stream_, 0, SEEK_SET);
 
   std::uint32_t count = 0;
-  if (ReadLittleEndian(stream_, 2, count) < 2) {
+  if (ReadLittleEndian(stream_, ENTRY_COUNT_BYTES, count) < ENTRY_COUNT_BYTES) {
     damage = {-1, {}, 0, "cut short: not even the 2-byte entry count is there"};
     damaged = true;
     return true;
   }
-  if (count & 0x8000) {
+  // The preloader takes the count as signed: one with its top bit set means no entries.
+  if (count != 0 &&
+      EntriesOfCount(static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)) == 0) {
     char text[96];
     std::snprintf(text, sizeof text,
                   "the entry count 0x%04X has its top bit set, so the preloader extracts nothing", count);
@@ -57,7 +60,7 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
     return true;
   }
   count_ = static_cast<int>(count);
-  position_ = 2;
+  position_ = ENTRY_COUNT_BYTES;
   return true;
 }
 
@@ -70,7 +73,7 @@ ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage&
   StreamSeek(stream_, static_cast<std::int64_t>(position_), SEEK_SET);
 
   std::uint32_t nameLength = 0;
-  if (ReadLittleEndian(stream_, 2, nameLength) < 2) {
+  if (ReadLittleEndian(stream_, NAME_LENGTH_BYTES, nameLength) < NAME_LENGTH_BYTES) {
     damage.What = "cut short inside the name length";
     return Step::Damaged;
   }
@@ -84,7 +87,7 @@ ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage&
     return Step::Damaged;
   }
   damage.Name = entry.Name;
-  entry.MemberOffset = position_ + 2 + nameLength;
+  entry.MemberOffset = position_ + NAME_LENGTH_BYTES + nameLength;
   damage.Offset = entry.MemberOffset;
 
   std::size_t headerBytes = ReadMemberHeader(stream_, entry.Header);

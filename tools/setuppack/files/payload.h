@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "code_page.h"
+#include "container_layout.h"
 #include "input_file.h"
 
-constexpr std::uint32_t MAX_ENTRIES = 32767;              // the count is signed 16-bit
 constexpr std::uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;  // sizes are 32-bit
 
 struct PayloadFile {
