@@ -1,25 +1,14 @@
 #include "temp_file.h"
 
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstring>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#include <bcrypt.h>
-#else
-#include <fcntl.h>
-#include <pthread.h>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "lzss.h"
 #include "system_error.h"
+#include "temp_file_platform.h"
+
+using platform::Created;
 
 namespace {
 
@@ -48,31 +37,18 @@ Slot slots[SLOT_COUNT];
 std::atomic<int> changing{0};
 std::atomic<bool> interrupted{false};
 
-#ifdef _WIN32
-const int INTERRUPTS[] = {SIGINT, SIGTERM, SIGBREAK};
-#else
-const int INTERRUPTS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
-#endif
-
 // On a thread in a change the interrupts wait (on Windows the handler runs
 // on a thread of its own anyway), so the handler's wait always ends.
 class Change {
  public:
   Change() {
-#ifndef _WIN32
-    sigset_t blocked;
-    sigemptyset(&blocked);
-    for (int signal : INTERRUPTS) sigaddset(&blocked, signal);
-    pthread_sigmask(SIG_BLOCK, &blocked, &saved_);
-#endif
+    platform::BlockInterrupts(saved_);
     changing.fetch_add(1);
     allowed_ = !interrupted.load();
   }
   ~Change() {
     changing.fetch_sub(1);
-#ifndef _WIN32
-    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-#endif
+    platform::RestoreSignals(saved_);
   }
   Change(const Change&) = delete;
   Change& operator=(const Change&) = delete;
@@ -80,25 +56,15 @@ class Change {
 
  private:
   bool allowed_ = false;
-#ifndef _WIN32
-  sigset_t saved_;
-#endif
+  platform::SavedSignals saved_;
 };
-
-void RemoveFile(const char* path) {
-#ifdef _WIN32
-  DeleteFileA(path);
-#else
-  unlink(path);
-#endif
-}
 
 extern "C" void RemoveTempFilesAndDie(int signal) {
   interrupted.store(true);
   while (changing.load() != 0) {
   }
   for (Slot& slot : slots)
-    if (slot.Live.load()) RemoveFile(slot.Path);
+    if (slot.Live.load()) platform::RemoveFile(slot.Path);
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
@@ -116,37 +82,9 @@ void ReleaseSlot(int slot) {
   slots[slot].Taken.store(false);
 }
 
-bool SystemRandom(unsigned char* bytes, std::size_t count) {
-#ifdef _WIN32
-  return BCRYPT_SUCCESS(
-      BCryptGenRandom(nullptr, bytes, static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG));
-#else
-  std::size_t done = 0;
-  while (done < count) {
-    ssize_t got = getrandom(bytes + done, count - done, 0);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  if (done == count) return true;
-  // Kernels before 3.17 have no getrandom.
-  int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  done = 0;
-  while (done < count) {
-    ssize_t got = read(fd, bytes + done, count - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  close(fd);
-  return done == count;
-#endif
-}
-
 bool RandomName(std::string& name) {
   unsigned char bytes[RANDOM_BYTES];
-  if (!SystemRandom(bytes, sizeof bytes)) return false;
+  if (!platform::SystemRandom(bytes, sizeof bytes)) return false;
   static const char digits[] = "0123456789abcdef";
   name = NAME_PREFIX;
   for (unsigned char b : bytes) {
@@ -158,77 +96,12 @@ bool RandomName(std::string& name) {
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\' || c == ':';
-#else
-  return c == '/';
-#endif
-}
-
 // The target's directory as a prefix to put a name behind: "" for a bare
 // name, the separator kept.
 std::string DirectoryPrefix(const std::string& target) {
   std::size_t end = target.size();
-  while (end > 0 && !IsSeparator(target[end - 1])) --end;
+  while (end > 0 && !platform::IsSeparator(target[end - 1])) --end;
   return target.substr(0, end);
-}
-
-enum class Created { Ok, Exists, Failed };
-
-Created CreateExclusive(const std::string& path, FILE*& stream) {
-#ifdef _WIN32
-  // Shared for deletion, so that the interrupt handler can remove the file
-  // while it is open.
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    DWORD error = GetLastError();
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::Exists : Created::Failed;
-  }
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(handle);
-    DeleteFileA(path.c_str());
-    return Created::Failed;
-  }
-  stream = _fdopen(fd, "w+b");
-  if (!stream) {
-    _close(fd);
-    DeleteFileA(path.c_str());
-    return Created::Failed;
-  }
-#else
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return errno == EEXIST ? Created::Exists : Created::Failed;
-  stream = fdopen(fd, "w+b");
-  if (!stream) {
-    int saved = errno;
-    close(fd);
-    unlink(path.c_str());
-    errno = saved;
-    return Created::Failed;
-  }
-#endif
-  return Created::Ok;
-}
-
-bool Rename(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-// Whether a file (or anything else) stands at `path` now.
-bool Exists(const std::string& path) {
-#ifdef _WIN32
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-#else
-  struct stat status;
-  return lstat(path.c_str(), &status) == 0;
-#endif
 }
 
 // Closes a stream; false, with errno's text, on any error, an earlier
@@ -236,11 +109,7 @@ bool Exists(const std::string& path) {
 bool CloseChecked(FILE* stream, bool durably, std::string& failure) {
   bool failedBefore = std::ferror(stream) != 0;
   bool ok = std::fflush(stream) == 0 && !failedBefore;
-#ifdef _WIN32
-  ok = ok && (!durably || _commit(_fileno(stream)) == 0);
-#else
-  ok = ok && (!durably || fsync(fileno(stream)) == 0);
-#endif
+  ok = ok && (!durably || platform::SyncToDisk(stream));
   if (!ok) failure = "write error: " + ErrnoText();
   if (std::fclose(stream) != 0 && ok) {
     failure = "write error: " + ErrnoText();
@@ -282,7 +151,7 @@ bool TempFile::Create(std::string& failure) {
     }
     std::memcpy(slots[slot].Path, path.c_str(), path.size() + 1);
     FILE* stream = nullptr;
-    Created created = CreateExclusive(path, stream);
+    Created created = platform::CreateExclusive(path, stream);
     if (created == Created::Exists) continue;  // someone else's name: never opened
     if (created == Created::Failed) {
       failure = "cannot create a temporary file beside it: " + LastErrorText();
@@ -311,11 +180,9 @@ bool TempFile::Seal(std::string& failure) {
     Discard();
     return false;
   }
-#ifdef __linux__
   // Only a head start for the write-back of a file that will replace
-  // another: Commit's fsync is what waits.
-  if (Exists(target_)) sync_file_range(fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
+  // another: Commit's sync is what waits.
+  if (platform::Exists(target_)) platform::StartWriteBack(stream_);
   return true;
 }
 
@@ -331,7 +198,7 @@ bool TempFile::Commit(std::string& failure) {
   // a crash leaves the old file or the new one, never an empty one in its
   // place. A new name has nothing to lose and is left to the write-back,
   // as any copy leaves it.
-  if (!CloseChecked(stream, Exists(target_), failure)) {
+  if (!CloseChecked(stream, platform::Exists(target_), failure)) {
     Discard();
     return false;
   }
@@ -340,10 +207,10 @@ bool TempFile::Commit(std::string& failure) {
     failure = "interrupted";
     return false;  // the interrupt handler removes the file
   }
-  bool renamed = Rename(path_, target_);
+  bool renamed = platform::Rename(path_, target_);
   if (!renamed) {
     failure = "cannot put the file in place: " + LastErrorText();
-    RemoveFile(path_.c_str());
+    platform::RemoveFile(path_.c_str());
   }
   ReleaseSlot(slot_);
   slot_ = -1;
@@ -357,30 +224,12 @@ void TempFile::Discard() {
   }
   if (slot_ < 0) return;
   Change change;
-  RemoveFile(path_.c_str());
+  platform::RemoveFile(path_.c_str());
   ReleaseSlot(slot_);
   slot_ = -1;
 }
 
-void InstallInterruptCleanup() {
-#ifdef _WIN32
-  for (int signal : INTERRUPTS)
-    if (std::signal(signal, RemoveTempFilesAndDie) == SIG_IGN) std::signal(signal, SIG_IGN);
-#else
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = RemoveTempFilesAndDie;
-  sigemptyset(&action.sa_mask);
-  for (int signal : INTERRUPTS) sigaddset(&action.sa_mask, signal);
-  for (int signal : INTERRUPTS) {
-    // A signal the caller ignores (nohup's SIGHUP) stays ignored.
-    struct sigaction before;
-    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
-    sigaction(signal, &action, nullptr);
-  }
-  std::signal(SIGXFSZ, SIG_IGN);
-#endif
-}
+void InstallInterruptCleanup() { platform::InstallInterruptHandler(RemoveTempFilesAndDie); }
 
 bool IsTempFileName(const std::string& name) {
   const std::size_t prefix = sizeof NAME_PREFIX - 1;
