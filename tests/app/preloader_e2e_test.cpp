@@ -394,6 +394,8 @@ TEST(Preloader, AllStagingNamesTakenGetTheBoxAndNothingIsWrittenOrStarted) {
 class MachineFault : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
 
 TEST_P(MachineFault, TheBoxNamesTheMemberAndTheInstallerRunsAllTheSame) {
+  if (std::string(GetParam().first) == "taken-out" && !FailingMediumUnavailable().empty())
+    GTEST_SKIP() << FailingMediumUnavailable();
   const PreloaderCase& c = Ended(GetParam().first);
   const std::string failing = GetParam().second;
   ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + "_Orvane3d1\\" + failing);

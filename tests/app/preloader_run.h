@@ -90,6 +90,8 @@ std::string FailingMediumDir();
 // file (Windows path, with trailing backslash).
 std::string ImmutableTempDir();
 std::string FailingMediumSource();
+// Why the failing medium could not be mounted; "" when it is there.
+std::string FailingMediumUnavailable();
 
 // Runs the scenario in caseDir (with trailing backslash). Safe to call from
 // several threads at once.
