@@ -110,8 +110,11 @@ TEST_F(Extract, NamesAreJudgedAsTestJudgesThem) {
   ASSERT_EQ(run.Code, 0) << run.Err;
   EXPECT_EQ(ReadWholeFile(out + "/" + longest), BytesOf("member bytes"));
   fs::remove(out + "/" + longest);
-  for (const std::string& name :
-       {std::string(192, 'L'), std::string("UNDEFINED\x81.TXT"), std::string("DOT.")})
+  std::vector<std::string> names{std::string(192, 'L'), "DOT."};
+#ifndef _WIN32  // a byte that code page 1252 does not define (Windows' table defines every byte)
+  names.push_back("UNDEFINED\x81.TXT");
+#endif
+  for (const std::string& name : names)
     ExpectRefusedBeforeWriting(MakeContainer({{"GOOD.TXT", member}, {name, member}}), "refused", name);
 }
 

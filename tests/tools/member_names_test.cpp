@@ -32,9 +32,18 @@ TEST(MemberNames, TheRuleRefusesPathsDevicesDotsAndControlCharacters) {
   EXPECT_NE(NameRuleProblem(std::string("A\0B", 3)).find("zero byte"), std::string::npos);
 }
 
+// A byte that the code page does not define: on Linux 0x81 in 1252 (Windows'
+// own table of 1252 defines every byte).
+#ifdef _WIN32
+const std::vector<std::string> UNDEFINED_IN_1252;
+#else
+const std::vector<std::string> UNDEFINED_IN_1252{"caf\x81.txt"};
+#endif
+
 TEST(MemberNames, CreateAndTestRefuseMoreThanTheRule) {
-  for (const std::string& name :
-       std::vector<std::string>{"caf\x81.txt", "readme.", "readme ", std::string(192, 'n')}) {
+  std::vector<std::string> names{"readme.", "readme ", std::string(192, 'n')};
+  names.insert(names.end(), UNDEFINED_IN_1252.begin(), UNDEFINED_IN_1252.end());
+  for (const std::string& name : names) {
     EXPECT_EQ(NameRuleProblem(name), "") << name;
     EXPECT_NE(MemberNameProblem(name), "") << name;
   }
@@ -45,8 +54,8 @@ TEST(MemberNames, CreateAndTestRefuseMoreThanTheRule) {
 TEST(MemberNames, NamesAreJudgedInTheirCodePage) {
   const CodePage western(1252), cyrillic(1251);
   EXPECT_EQ(MemberNameProblem("caf\xE9.txt", western), "");
-  EXPECT_NE(MemberNameProblem("caf\x81.txt", western).find("code page 1252 does not define"),
-            std::string::npos);
+  for (const std::string& name : UNDEFINED_IN_1252)
+    EXPECT_NE(MemberNameProblem(name, western).find("code page 1252 does not define"), std::string::npos);
   EXPECT_EQ(WindowsNameKey("\xDC"
                            "BER.TXT",
                            western),
