@@ -5,11 +5,13 @@
 // line; none writes outside the directory it was given. And `test` may pass
 // only a container that the preloader unpacks whole, without its message:
 // the preloader model must then decode every entry, and `extract` must
-// write exactly those members with exactly those bytes.
+// write exactly those members with exactly those bytes, each under its name
+// converted from code page 1252 (the default).
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "code_page.h"
 #include "fuzz_check.h"
 #include "fuzz_files.h"
 #include "preloader_model.h"
@@ -53,8 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::set<std::string> files = TreeBelow(target);
   FUZZ_CHECK(files.size() == preloader.Files.size());
   for (const auto& file : preloader.Files) {
-    FUZZ_CHECK(files.count(file.first) == 1);
-    FUZZ_CHECK(ReadHostFile(target + "/" + file.first) == file.second);
+    std::string name;
+    FUZZ_CHECK(CodePage().ToSystem(file.first, name));
+    FUZZ_CHECK(files.count(name) == 1);
+    FUZZ_CHECK(ReadHostFile(target + "/" + name) == file.second);
   }
   return 0;
 }
