@@ -208,12 +208,18 @@ std::string AllTakenDir() { return WindowsPath(ALL_TAKEN_DIR) + "\\"; }
 std::string SmallTempDir() { return WindowsPath(SMALL_TEMP_DIR) + "\\"; }
 std::string ImmutableTempDir() { return WindowsPath(IMMUTABLE_TEMP_DIR) + "\\"; }
 std::string FailingMediumDir() { return WindowsPath(FAILING_MEDIUM_DIR) + "\\"; }
-std::string FailingMediumUnavailable() {
-  std::string marker = WindowsPath(FAILING_MEDIUM_DIR) + ".unavailable";
+namespace {
+// What a fixture left beside `path` when it could not make it.
+std::string UnavailableReason(const char* path) {
+  std::string marker = WindowsPath(path) + ".unavailable";
   if (GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES) return "";
   Bytes why = ReadWholeFile(marker);
   return std::string(why.begin(), why.end());
 }
+}  // namespace
+
+std::string FailingMediumUnavailable() { return UnavailableReason(FAILING_MEDIUM_DIR); }
+std::string ImmutableTempUnavailable() { return UnavailableReason(IMMUTABLE_TEMP_DIR); }
 std::string FailingMediumSource() { return WindowsPath(FAILING_MEDIUM_SOURCE) + "\\"; }
 
 std::uint64_t FileTimeToNumber(const FILETIME& time) {

@@ -89,6 +89,8 @@ std::string FailingMediumDir();
 // Made by make_immutable_temp.sh before the runs: a directory that takes no
 // file (Windows path, with trailing backslash).
 std::string ImmutableTempDir();
+// Why no such directory could be made; "" when it is there.
+std::string ImmutableTempUnavailable();
 std::string FailingMediumSource();
 // Why the failing medium could not be mounted; "" when it is there.
 std::string FailingMediumUnavailable();

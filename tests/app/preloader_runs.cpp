@@ -210,11 +210,12 @@ void BuildCases() {
 
   // Temporary locations where nothing can be staged: one that takes no file,
   // one whose name the ANSI code page cannot hold (Cyrillic).
-  CaseBuilder("immutable-temp", Driving::WaitForExit)
-      .Installer("empty-dir")
-      .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
-      .TempDir(ImmutableTempDir())
-      .Add();
+  if (ImmutableTempUnavailable().empty())
+    CaseBuilder("immutable-temp", Driving::WaitForExit)
+        .Installer("empty-dir")
+        .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
+        .TempDir(ImmutableTempDir())
+        .Add();
   CaseBuilder("cyrillic-temp", Driving::WaitForExit)
       .Installer("empty-dir")
       .Member("DATA.BIN", RandomBytes(5000, 3), TIME_DATA)
