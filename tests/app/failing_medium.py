@@ -15,28 +15,31 @@ the run that needs it is then skipped, with that reason.
 import errno
 import os
 import subprocess
+import select
 import sys
-import time
 
-UNMOUNT_TRIES = 50
+MOUNT_TIMEOUT_S = 60  # far above what a mount takes on a busy machine
 
 
 def unmount(mountpoint):
-    for _ in range(UNMOUNT_TRIES):
-        if not os.path.ismount(mountpoint):
-            return 0
-        if subprocess.call(["umount", mountpoint]) == 0:
-            return 0
-        time.sleep(0.2)  # a program of the run may still hold a file there
-    return 1
+    # Lazily: a program of the run that still holds a file there keeps it,
+    # and the mount goes as soon as it lets go.
+    if os.path.ismount(mountpoint):
+        return subprocess.call(["umount", "-l", mountpoint])
+    return 0
 
 
-def serve(mountpoint, source, gone_at_file):
+def serve(mountpoint, source, gone_at_file, ready):
     from fusepy import FUSE, FuseOSError, Operations
 
     class FailingMedium(Operations):
         def __init__(self):
             self.gone_at = {}
+
+        def init(self, path):
+            # Mounted: the waiting parent hears it.
+            os.write(ready, b"1")
+            os.close(ready)
 
         def _path(self, path):
             return os.path.join(source, path.lstrip("/"))
@@ -98,17 +101,21 @@ def main():
         return 0
     os.makedirs(mountpoint, exist_ok=True)
     os.makedirs(source, exist_ok=True)
+    ready_read, ready_write = os.pipe()
     if os.fork() == 0:
+        os.close(ready_read)
         os.setsid()
         devnull = os.open(os.devnull, os.O_RDWR)
         for fd in (0, 1, 2):
             os.dup2(devnull, fd)
-        serve(mountpoint, source, gone_at_file)
+        serve(mountpoint, source, gone_at_file, ready_write)
         os._exit(0)
-    for _ in range(100):  # up to 20 s for the mount to appear
-        if os.path.ismount(mountpoint):
-            return 0
-        time.sleep(0.2)
+    os.close(ready_write)
+    # The file system says when it is mounted; a child that fails closes the
+    # pipe without a word.
+    readable, _, _ = select.select([ready_read], [], [], MOUNT_TIMEOUT_S)
+    if readable and os.read(ready_read, 1) == b"1" and os.path.ismount(mountpoint):
+        return 0
     print("failing_medium.py: %s did not get mounted (is /dev/fuse there?)" % mountpoint, file=sys.stderr)
     return 1
 
