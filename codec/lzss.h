@@ -5,6 +5,7 @@
 // or encodes any number of members in turn through its two buffered streams.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -21,6 +22,17 @@ constexpr int RING_ARRAY_SIZE = RING_SIZE + MAX_MATCH - 1;  // 4113
 constexpr int LEFT_CHILD_SIZE = RING_SIZE + 1;              // 4097
 constexpr int RIGHT_CHILD_SIZE = RING_SIZE + 257;           // 4097 + 256 roots
 constexpr int PARENT_SIZE = RING_SIZE + 1;                  // entry NIL is scratch
+
+// Sees every byte Decode takes from its input, in the order the input
+// holds them: a member's header, then its token bytes as they are read
+// (never beyond PackedSize). What a reader of the container hashes.
+class InputTap {
+ public:
+  virtual void Take(const std::uint8_t* bytes, std::size_t count) = 0;
+
+ protected:
+  ~InputTap() = default;
+};
 
 // Size of the buffer each stream gets from the stream library.
 constexpr int STREAM_BUFFER_SIZE = 32767;
@@ -79,6 +91,9 @@ class TLZSS {
   // measured and time-stamped as usual). For readers of containers they did
   // not make; the preloader leaves it off.
   bool LimitToUnpackedSize = false;
+
+  // When set, Decode hands it every byte it reads from the input.
+  InputTap* Tap = nullptr;
 
  private:
   bool HasArrays() const;

@@ -36,8 +36,13 @@ unsigned MatchLength(unsigned b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
 // place when the decoding is done (Settle).
 class TokenSource {
  public:
-  TokenSource(FILE* input, std::uint32_t packedSize)
-      : Next(block_), End(block_), input_(input), start_(DirectReadStart(input)), unread_(packedSize) {}
+  TokenSource(FILE* input, std::uint32_t packedSize, InputTap* tap)
+      : Next(block_),
+        End(block_),
+        input_(input),
+        tap_(tap),
+        start_(DirectReadStart(input)),
+        unread_(packedSize) {}
 
   // The bytes read and not yet handed out: [Next, End).
   const std::uint8_t* Next;
@@ -62,6 +67,7 @@ class TokenSource {
     std::size_t got = start_ >= 0 ? ReadAt(input_, start_ + taken_, block_ + kept, want)
                                   : std::fread(block_ + kept, 1, want, input_);
     if (got < want) ended_ = true;
+    if (tap_ && got) tap_->Take(block_ + kept, got);
     unread_ -= static_cast<std::uint32_t>(got);
     taken_ += static_cast<std::uint32_t>(got);
     Next = block_;
@@ -83,6 +89,7 @@ class TokenSource {
 
  private:
   FILE* input_;
+  InputTap* tap_;
   std::int64_t start_;  // where the token stream starts in the file, or -1: read through the stream
   std::uint32_t unread_;
   std::uint32_t taken_ = 0;
@@ -304,16 +311,24 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   ConsumedCount = 0;
   if (!input || !output || !HasArrays()) return 0;
 
+  // The header as one read of its magic and one of the rest, each handed to
+  // the tap as it came.
   MemberHeader header;
-  ReadLittleEndian(input, 4, header.Magic);
+  std::uint8_t magic[4] = {};
+  std::size_t got = std::fread(magic, 1, sizeof magic, input);
+  if (Tap && got) Tap->Take(magic, got);
+  header.Magic = magic[0] | magic[1] << 8 | magic[2] << 16 | static_cast<std::uint32_t>(magic[3]) << 24;
   if (header.Magic != MEMBER_MAGIC) return 0;
-  ReadMemberHeaderAfterMagic(input, header);
+  std::uint8_t fields[MEMBER_FIELDS_SIZE] = {};
+  got = std::fread(fields, 1, sizeof fields, input);
+  if (Tap && got) Tap->Take(fields, got);
+  ParseMemberHeaderAfterMagic(fields, header);
   UnpackedSize = header.UnpackedSize;
   PackedSize = header.PackedSize;
   if (UnpackedSize == 0) return 1;
 
   const std::uint64_t limit = LimitToUnpackedSize ? UnpackedSize : NO_LIMIT;
-  TokenSource source(input, PackedSize);
+  TokenSource source(input, PackedSize, Tap);
   Stop stop;
   if (ProgressEnabled) {
     std::memset(RingBuffer, ' ', RING_START);

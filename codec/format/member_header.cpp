@@ -69,9 +69,17 @@ std::size_t ReadMemberHeader(FILE* stream, MemberHeader& header) {
 }
 
 std::size_t ReadMemberHeaderAfterMagic(FILE* stream, MemberHeader& header) {
+  std::uint8_t bytes[MEMBER_FIELDS_SIZE] = {};  // bytes missing at the end count as 0
+  std::size_t got = std::fread(bytes, 1, sizeof bytes, stream);
+  ParseMemberHeaderAfterMagic(bytes, header);
+  return got;
+}
+
+void ParseMemberHeaderAfterMagic(const std::uint8_t bytes[MEMBER_FIELDS_SIZE], MemberHeader& header) {
   std::uint32_t v[8];
-  std::size_t total = 0;
-  for (std::uint32_t& field : v) total += ReadLittleEndian(stream, 4, field);
+  for (int i = 0; i < 8; ++i)
+    v[i] = bytes[4 * i] | bytes[4 * i + 1] << 8 | bytes[4 * i + 2] << 16 |
+           static_cast<std::uint32_t>(bytes[4 * i + 3]) << 24;
   header.TwoSeconds = static_cast<std::int32_t>(v[0]);
   header.Minute = static_cast<std::int32_t>(v[1]);
   header.Hour = static_cast<std::int32_t>(v[2]);
@@ -80,5 +88,4 @@ std::size_t ReadMemberHeaderAfterMagic(FILE* stream, MemberHeader& header) {
   header.Year = static_cast<std::int32_t>(v[5]);
   header.UnpackedSize = v[6];
   header.PackedSize = v[7];
-  return total;
 }

@@ -48,3 +48,6 @@ void WriteMemberTime(FILE* stream, DosDateTime t);
 std::size_t ReadMemberHeader(FILE* stream, MemberHeader& header);
 // The same for the 32 bytes behind the magic, once the magic has been read.
 std::size_t ReadMemberHeaderAfterMagic(FILE* stream, MemberHeader& header);
+// The fields behind the magic from those 32 bytes as they stand in a file.
+constexpr int MEMBER_FIELDS_SIZE = MEMBER_HEADER_SIZE - 4;
+void ParseMemberHeaderAfterMagic(const std::uint8_t bytes[MEMBER_FIELDS_SIZE], MemberHeader& header);
