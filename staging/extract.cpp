@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "container_digest.h"
 #include "container_layout.h"
 #include "handoff.h"
 #include "lzss.h"
@@ -50,7 +51,7 @@ void ReadNameField(TString& destination, ReadBytes read) {
 
 void ReportDecodeError(const char* path) { MessageBoxExA(nullptr, DECODE_ERROR_TEXT, path, MB_OK, 0); }
 
-ExtractResult ExtractArchive(HWND window) {
+ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
   TString stagingRoot = FindStagingRoot();
@@ -84,44 +85,60 @@ ExtractResult ExtractArchive(HWND window) {
 
   TLZSS codec(0);
   if (!codec.OpenInput(archivePath, -1)) return ExtractResult::ArchiveNotOpened;
+  // A bound preloader hashes every byte it takes from SETUP.TMP. A member
+  // that fails is then told only once the whole file is known to be the one
+  // bound: another file gets the one box about SETUP.TMP instead.
+  ContainerDigest digest;
+  if (boundDigest) codec.Tap = &digest;
+  TString failedPath;
 
   // A count that cannot be read in full counts as 0.
   std::uint8_t countBytes[ENTRY_COUNT_BYTES];
   int count = 0;
-  if (std::fread(countBytes, 1, ENTRY_COUNT_BYTES, codec.InputStream) == ENTRY_COUNT_BYTES)
-    count = EntriesOfCount(countBytes[0], countBytes[1]);
+  std::size_t countRead = std::fread(countBytes, 1, ENTRY_COUNT_BYTES, codec.InputStream);
+  if (codec.Tap && countRead) codec.Tap->Take(countBytes, countRead);
+  if (countRead == ENTRY_COUNT_BYTES) count = EntriesOfCount(countBytes[0], countBytes[1]);
 
   for (int index = 0; index < count; ++index) {
     TString name;
-    ReadArchiveName(codec.InputStream, name);
+    ReadArchiveName(codec.InputStream, name, codec.Tap);
     TString outputPath = stagingRoot + StagingDirName + name;
     // A name that is no plain file name of the staging directory (a path, a
     // device, dots that Windows trims to "..") and an output path too long
     // for a path buffer fail like a member that does not decode; nothing is
     // opened for them.
-    if (CheckMemberName(name.c_str()) != MemberNameFault::None ||
-        outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE)) {
-      ReportDecodeError(outputPath.c_str());
-      break;
+    bool failed = CheckMemberName(name.c_str()) != MemberNameFault::None ||
+                  outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE);
+    if (!failed) {
+      NoteStagedFile(name.c_str());
+      codec.OpenOutput(outputPath.c_str(), -1);
+      failed = !codec.Decode(codec.InputStream, codec.OutputStream);
     }
-    NoteStagedFile(name.c_str());
-    codec.OpenOutput(outputPath.c_str(), -1);
-    if (!codec.Decode(codec.InputStream, codec.OutputStream)) {
-      ReportDecodeError(outputPath.c_str());
+    if (failed) {
+      if (boundDigest)
+        failedPath = outputPath;
+      else
+        ReportDecodeError(outputPath.c_str());
       break;
     }
   }
 
+  bool matches = !boundDigest || (digest.TakeRest(codec.InputStream) && digest.Matches(boundDigest));
   codec.OpenInput(nullptr, -1);   // closes the container
   codec.OpenOutput(nullptr, -1);  // and the last member's output
+  if (!matches) return ExtractResult::ContainerMismatch;
+  if (!failedPath.empty()) ReportDecodeError(failedPath.c_str());
 
   return LaunchInstaller(window, stagingRoot.c_str(), mediumDirectory) ? ExtractResult::InstallerStarted
                                                                        : ExtractResult::InstallerNotStarted;
 }
 
-void ReadArchiveName(FILE* stream, TString& destination) {
-  ReadNameField(destination,
-                [stream](void* to, std::size_t count) { return std::fread(to, 1, count, stream); });
+void ReadArchiveName(FILE* stream, TString& destination, InputTap* tap) {
+  ReadNameField(destination, [stream, tap](void* to, std::size_t count) {
+    std::size_t got = std::fread(to, 1, count, stream);
+    if (tap && got) tap->Take(static_cast<const std::uint8_t*>(to), got);
+    return got;
+  });
 }
 
 void ReadArchiveNameFromHandle(HANDLE file, TString& destination) {

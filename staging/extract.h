@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "lzss.h"
 #include "tstring.h"
 #include "win32.h"
 
@@ -17,6 +18,9 @@ enum class ExtractResult {
   // The staging directory is not the one this run created: the decode-error
   // box was shown, and nothing read, written or started.
   StagingRefused,
+  // A bound preloader's SETUP.TMP is not the file it is bound to: members
+  // may have been written, the installer was not started, and no box shown.
+  ContainerMismatch,
 };
 
 // Writes the members of SETUP.TMP into the staging directory, then
@@ -24,7 +28,11 @@ enum class ExtractResult {
 // gets the decode-error box and ends the extraction; the hand-off follows
 // all the same. What a result other than InstallerStarted leaves to tell
 // the user is the caller's.
-ExtractResult ExtractArchive(HWND window);
+//
+// With a bound digest (null: not bound), SETUP.TMP is hashed as it is read
+// and then to its end, and nothing is started unless the whole file has
+// that SHA-256.
+ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest = nullptr);
 
 // The one message the user sees: "Fehler beim Decodieren!", no owner, OK
 // only, with the path concerned as its caption.
@@ -34,6 +42,7 @@ void ReportDecodeError(const char* path);
 // The readers take every byte of the field and keep the name up to its first
 // zero byte; a length cut short counts as 0, and name bytes that are missing
 // end the name.
-void ReadArchiveName(FILE* stream, TString& destination);
+// A tap, when given, sees every byte read.
+void ReadArchiveName(FILE* stream, TString& destination, InputTap* tap = nullptr);
 void ReadArchiveNameFromHandle(HANDLE file, TString& destination);
 void WriteArchiveName(HANDLE file, const TString& name);

@@ -5,6 +5,7 @@
 #include "container.h"
 #include "extract.h"
 #include "members.h"
+#include "sha256.h"
 #include "staging_fixture.h"
 
 class Extract : public StagingTest {
@@ -28,10 +29,20 @@ class Extract : public StagingTest {
   bool RunPrepared(Prepare prepare, HWND window = Window()) {
     ChooseStagingDir();
     prepare();
-    result_ = ExtractArchive(window);
+    result_ = ExtractArchive(window, bound_ ? boundDigest_ : nullptr);
     return result_ == ExtractResult::InstallerStarted || result_ == ExtractResult::InstallerNotStarted;
   }
   ExtractResult result_ = ExtractResult::StagingRefused;
+
+  // The runs that follow are of a preloader bound to `container`.
+  void BindTo(const Bytes& container) {
+    Sha256 hash;
+    hash.Update(container.data(), container.size());
+    hash.Final(boundDigest_);
+    bound_ = true;
+  }
+  bool bound_ = false;
+  std::uint8_t boundDigest_[SHA256_DIGEST_SIZE] = {};
 
   std::string Staging() const { return Temp() + "_Orvane3d1\\"; }
   std::string Staged(const std::string& name) const { return Staging() + name; }

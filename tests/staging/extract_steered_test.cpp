@@ -77,6 +77,27 @@ TEST_F(SteeredExtract, AMemberCutShortFailsAndKeepsWhatWasWritten) {
   EXPECT_TRUE(Exists(Staged("A.BIN")));
 }
 
+// Bound: a member that fails is told only once SETUP.TMP proved to be the
+// one bound, after it was read to its end; with another, nothing is told
+// here (the caller's box names SETUP.TMP) and nothing starts.
+TEST_F(SteeredExtract, ABoundRunTellsAFailingMemberOnlyOfItsOwnContainer) {
+  const Bytes own = MakeContainer({{"INSTALL.EXE", Member("MZ installer")}, {"BAD.BIN", BadMember()}});
+  BindTo(own);
+  WriteArchive(own);
+  EXPECT_TRUE(Run());
+  ExpectOneFailure(Staged("BAD.BIN"));
+  EXPECT_EQ(result_, ExtractResult::InstallerStarted);
+
+  Restart();
+  Bytes other = own;
+  other.push_back(0);
+  WriteArchive(other);
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(result_, ExtractResult::ContainerMismatch);
+  EXPECT_TRUE(Standin().Messages.empty());
+  EXPECT_TRUE(Standin().Started.empty());
+}
+
 TEST_F(SteeredExtract, TheMediumDirectoryComesFromTheModulePath) {
   SetModule("e:\\DISK1\\SETUP.EXE");
   MapDrive('e', scratch_.File("e"));

@@ -118,3 +118,24 @@ TEST_F(Extract, AnEmptyOrOneByteContainerCountsAsNoEntries) {
     ExpectHandOff();
   }
 }
+
+// A bound preloader hands off only with the very container it is bound to:
+// not with another, one with a byte changed or one with a byte appended.
+TEST_F(Extract, ABoundRunHandsOffOnlyWithItsOwnContainer) {
+  const Bytes own = MakeContainer({{"A.TXT", Member("a")}, {"B.BIN", Member(RandomBytes(3000, 4))}});
+  Bytes changed = own, appended = own;
+  changed[changed.size() - 10] ^= 0x40;
+  appended.push_back('x');
+  BindTo(own);
+  WriteArchive(own);
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(result_, ExtractResult::InstallerNotStarted);  // there is no INSTALL.EXE
+  ExpectHandOff();
+  for (const Bytes& other : {MakeContainer({{"A.TXT", Member("a")}}), changed, appended}) {
+    Restart();
+    WriteArchive(other);
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(result_, ExtractResult::ContainerMismatch);
+    EXPECT_FALSE(Exists(Staged("Install.ini")));
+  }
+}

@@ -1,0 +1,24 @@
+#include "container_digest.h"
+
+#include <cstring>
+
+#include "stream_position.h"
+
+bool ContainerDigest::TakeRest(FILE* stream) {
+  if (!StreamSeek(stream, 0, SEEK_END)) return false;
+  const std::int64_t end = StreamTell(stream);
+  // The stream may stand before bytes already taken (a member that failed
+  // leaves it behind the last token decoded); they are not taken twice.
+  if (end < 0 || !StreamSeek(stream, static_cast<std::int64_t>(hash_.Length()), SEEK_SET)) return false;
+  std::uint8_t block[16384];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, stream)) > 0) Take(block, got);
+  // Fewer bytes than the file holds: a read failed (or the file changed).
+  return static_cast<std::int64_t>(hash_.Length()) == end;
+}
+
+bool ContainerDigest::Matches(const std::uint8_t expected[SHA256_DIGEST_SIZE]) {
+  std::uint8_t digest[SHA256_DIGEST_SIZE];
+  hash_.Final(digest);
+  return std::memcmp(digest, expected, SHA256_DIGEST_SIZE) == 0;
+}
