@@ -6,6 +6,7 @@
 #include "extract.h"
 #include "paths.h"
 #include "staging_dir.h"
+#include "this_binding.h"
 
 MainWindow::MainWindow() {
   int x = GetSystemMetrics(SM_CXSCREEN) / 2 - MAIN_WINDOW_WIDTH / 2;
@@ -24,16 +25,23 @@ MainWindow::MainWindow() {
   SetCapture(hwnd);
   // A run that cannot reach the installer tells the user, and the window
   // then waits until it is closed.
-  switch (ExtractArchive(hwnd)) {
+  std::uint8_t boundDigest[SHA256_DIGEST_SIZE];
+  const bool bound = ReadBoundDigest(boundDigest);
+  const ExtractResult result = ExtractArchive(hwnd, bound ? boundDigest : nullptr);
+  switch (result) {
     case ExtractResult::ArchiveNotOpened:
       ReportDecodeError(ArchivePath.c_str());
       break;
-    case ExtractResult::InstallerNotStarted: {
-      // No installer will use what was unpacked: it goes before the box.
+    case ExtractResult::InstallerNotStarted:
+    case ExtractResult::ContainerMismatch: {
+      // No installer will use what was unpacked: it goes before the box,
+      // which names the installer that did not start or the SETUP.TMP that
+      // is not the one this SETUP.EXE is bound to.
       TString stagingDir = InstallerPath;
       stagingDir.Truncate(AfterLastSeparator(stagingDir.c_str(), 0));
       DiscardStaging(stagingDir.c_str());
-      ReportDecodeError(InstallerPath.c_str());
+      ReportDecodeError(result == ExtractResult::ContainerMismatch ? ArchivePath.c_str()
+                                                                   : InstallerPath.c_str());
       break;
     }
     case ExtractResult::InstallerStarted:

@@ -5,8 +5,9 @@
 
 the machine and PE32/PE32+ format, the GUI subsystem, OS and subsystem
 versions that Windows XP accepts, no link time stamp, no symbols, at most
-40 KiB, the export "WndProc", the icon group "IDI_SDIAPPLICATION" (language
-neutral) with its one 32 x 32 16-colour image, and imports of only those
+44 KiB, the export "WndProc", the icon group "IDI_SDIAPPLICATION" (language
+neutral) with its one 32 x 32 16-colour image, a version resource that names
+SETUP.EXE, the binding section ".bind" with its record unbound, and imports of only those
 functions that Windows XP SP3 exports (the 64-bit build: XP x64). With the
 linker's map, also that no member of the C++ runtime, the thread library or
 the unwinder went in. Prints each finding and exits non-zero when one is
@@ -17,7 +18,7 @@ import struct
 import sys
 
 MACHINES = {"i386": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
-MAX_SIZE = 40 * 1024
+MAX_SIZE = 44 * 1024
 # Windows XP is 5.1, XP x64 5.2; the loader refuses a file that asks for more.
 NEWEST_VERSION = {"i386": (5, 1), "x86_64": (5, 2)}
 
@@ -73,7 +74,7 @@ ALLOWED_BY_MACHINE = {
 # library of the posix thread model, and the unwinder.
 FORBIDDEN_LIBRARIES = re.compile(r"(^|/)lib(stdc\+\+|supc\+\+|winpthread|pthread|gcc_eh|gcc_s)(\.dll)?\.a\(")
 
-RT_ICON, RT_GROUP_ICON = 3, 14
+RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 
 
@@ -97,9 +98,11 @@ class Pe:
         self.dirs = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
         table = opt + optional_size
         self.sections = []
+        self.section_data = {}
         for i in range(sections):
-            _, vsize, vaddr, rsize, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
+            name, vsize, vaddr, rsize, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
             self.sections.append((vaddr, max(vsize, rsize), raw))
+            self.section_data[name.rstrip(b"\0").decode("latin-1")] = data[raw:raw + rsize]
 
     def offset(self, rva):
         for vaddr, size, raw in self.sections:
@@ -248,6 +251,12 @@ def check(path, arch, map_path=None):
                 _, iw, ih, _, ibits = struct.unpack_from("<IiiHH", image, 0)
                 expect((iw, ih, ibits, len(image)) == (32, 64, 4, size),
                        "image bitmap %dx%d (with mask), %d bpp, %d bytes" % (iw, ih // 2, ibits, len(image)))
+    versions = [v for k, v in resources.items() if k[0] == RT_VERSION]
+    expect(len(versions) == 1 and "SETUP.EXE".encode("utf-16-le") in versions[0],
+           "one version resource, OriginalFilename SETUP.EXE")
+    record = pe.section_data.get(".bind", b"")
+    expect(record[:16] == b"SETUPBND" + struct.pack("<II", 1, 0),
+           "binding record in .bind: %s (SETUPBND, version 1, unbound)" % record[:16])
     return not problems
 
 
