@@ -56,10 +56,12 @@ fi
 mkdir -p "$work/payload"
 printf 'MZ stand-in' >"$work/payload/INSTALL.EXE"
 mv "$work/usr" "$work/moved"
-if "$work/moved/bin/setuppack" medium -q "$work/medium" "$work/payload"; then
+if "$work/moved/bin/setuppack" medium -q --unbound "$work/medium" "$work/payload"; then
   cmp -s "$work/moved/share/preloader/SETUP.EXE" "$work/medium/SETUP.EXE" ||
     fail "the medium's SETUP.EXE is not the installed preloader"
   "$work/moved/bin/setuppack" test -q "$work/medium/SETUP.TMP" || fail "the medium's SETUP.TMP does not pass test"
+  "$work/moved/bin/setuppack" medium -q "$work/bound" "$work/payload" || fail "the installed setuppack bound no medium"
+  "$work/moved/bin/setuppack" verify "$work/bound" >/dev/null || fail "the bound medium does not verify"
   echo "the installed setuppack, moved to another prefix, found share/preloader/SETUP.EXE"
 else
   fail "the installed setuppack made no medium"

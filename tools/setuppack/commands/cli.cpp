@@ -101,6 +101,22 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
       ->type_name("FILE");
   mediumCommand->add_flag("--autorun", medium.Autorun,
                           "Add an AUTORUN.INF that starts SETUP.EXE and shows its icon");
+  mediumCommand->add_flag(
+      "--unbound", medium.Unbound,
+      "Copy the preloader as it is: SETUP.EXE then starts any SETUP.TMP beside it. Without "
+      "it, SETUP.EXE is bound to the SETUP.TMP made here and starts nothing else");
+  mediumCommand
+      ->add_option("--icon", medium.Icon,
+                   "The publisher's icon (.ico, bitmaps or PNG, at most 256 x 256) for SETUP.EXE")
+      ->type_name("FILE.ico");
+  mediumCommand
+      ->add_option(
+          "--version-info", medium.VersionInfo,
+          "A string of SETUP.EXE's version resource, repeatable: CompanyName, FileDescription, "
+          "FileVersion, InternalName, LegalCopyright, OriginalFilename, ProductName or "
+          "ProductVersion; dotted numbers of FileVersion and ProductVersion also fill its fixed part")
+      ->type_name("KEY=VALUE")
+      ->allow_extra_args(false);
   mediumCommand->add_option("outdir", medium.Directory, "The medium's directory; made when missing")
       ->required();
   mediumCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();
@@ -130,6 +146,15 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
   extractCommand->add_flag("-q,--quiet", quiet, "No progress line");
   extractCommand->add_option("container", extracted, "The container to unpack")->required();
 
+  std::string verified;
+  CLI::App* verifyCommand = app.add_subcommand(
+      "verify",
+      "Check a medium: SETUP.EXE bound to the SETUP.TMP beside it, which tests clean; show SETUP.EXE's "
+      "binding, icon, version strings and signature.");
+  AddReadJobs(verifyCommand, readJobs, "Members checked at once");
+  AddCodePage(verifyCommand, codePage);
+  verifyCommand->add_option("dir", verified, "The medium's directory")->required();
+
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
@@ -156,6 +181,7 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
     }
     if (*listCommand) return RunList(listed, json, page, console);
     if (*testCommand) return RunTest(tested, readJobs, page, console);
+    if (*verifyCommand) return RunVerify(verified, readJobs, page, console);
     return RunExtract(extracted, directory, readJobs, page, console);
   } catch (const std::exception& e) {
     // Out of memory or a file system call that throws: still one line and

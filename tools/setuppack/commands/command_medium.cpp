@@ -5,10 +5,12 @@
 
 #include "commands.h"
 #include "console.h"
-#include "member_names.h"
+#include "file_digest.h"
 #include "input_file.h"
+#include "member_names.h"
 #include "packing.h"
 #include "preloader_file.h"
+#include "preloader_image.h"
 #include "system_error.h"
 #include "temp_file.h"
 
@@ -16,8 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* CONTAINER_NAME = "SETUP.TMP";
-constexpr const char* AUTORUN_NAME = "AUTORUN.INF";
 // A preloader is tens of KB; a file far larger is a wrong name, not one.
 constexpr std::uintmax_t PRELOADER_SIZE_LIMIT = 16 << 20;
 
@@ -85,12 +85,69 @@ FILE* OpenPreloader(const MediumOptions& options, const Console& console, std::s
   return stream;
 }
 
-bool CopyStream(FILE* in, FILE* out) {
+bool ReadStream(FILE* in, ImageBytes& bytes) {
   char block[1 << 16];
   std::size_t got;
-  while ((got = std::fread(block, 1, sizeof block, in)) > 0)
-    if (std::fwrite(block, 1, got, out) != got) return false;
+  while ((got = std::fread(block, 1, sizeof block, in)) > 0) bytes.insert(bytes.end(), block, block + got);
   return !std::ferror(in);
+}
+
+// The publisher's icon and version strings, read and checked before
+// anything is written. Returns the exit code of a refusal, or EXIT_OK.
+int ReadBranding(const MediumOptions& options, const Console& console, Branding& branding) {
+  std::string why;
+  const VersionFault fault = ParseVersionAssignments(options.VersionInfo, branding.Version, why);
+  if (fault != VersionFault::None) {
+    console.Error("medium", why);
+    return fault == VersionFault::Usage ? EXIT_USAGE : EXIT_BAD_DATA;
+  }
+  if (options.Icon.empty()) return EXIT_OK;
+  ImageBytes file;
+  InputFault openFault;
+  FILE* stream = OpenInputFile(options.Icon, nullptr, openFault, why);
+  if (!stream) {
+    console.Error(options.Icon, openFault == InputFault::CannotOpen ? "cannot open the icon: " + why : why);
+    return EXIT_BAD_DATA;
+  }
+  char block[1 << 16];
+  std::size_t got;
+  while (file.size() <= ICON_FILE_LIMIT && (got = std::fread(block, 1, sizeof block, stream)) > 0)
+    file.insert(file.end(), block, block + got);
+  const bool readError = std::ferror(stream) != 0;
+  std::fclose(stream);
+  if (readError) {
+    console.Error(options.Icon, "read error: " + ErrnoText());
+    return EXIT_BAD_DATA;
+  }
+  if (!ReadIconFile(file, branding.Icon, why)) {
+    console.Error(options.Icon, why + "; refused as the icon");
+    return EXIT_BAD_DATA;
+  }
+  return EXIT_OK;
+}
+
+// The preloader's bytes made ready for the medium but for the binding:
+// checked that it can be bound (unless unbound) and branded (when asked).
+bool PrepareImage(const MediumOptions& options, const Branding& branding, const std::string& path,
+                  ImageBytes& image, const Console& console) {
+  if (options.Unbound && branding.Empty()) return true;  // a copy, byte for byte
+  PeImage headers;
+  std::string why;
+  if (!headers.Parse(image, why)) {
+    console.Error(path, why + "; refused as the preloader");
+    return false;
+  }
+  if (!options.Unbound) why = BindingProblem(image, headers);
+  if (why.empty() && headers.Signed())
+    why =
+        "it carries a signature, which branding would break: brand the unsigned preloader and sign "
+        "SETUP.EXE after setuppack medium";
+  if (why.empty() && !branding.Empty() && !Brand(image, branding, why)) why += "; cannot brand it";
+  if (!why.empty()) {
+    console.Error(path, why);
+    return false;
+  }
+  return true;
 }
 
 // The directories of `directory` and above it that do not exist yet,
@@ -156,16 +213,28 @@ int RunMedium(const MediumOptions& options, const Console& console) {
     console.Error(directory, "not a directory");
     return EXIT_BAD_DATA;
   }
+  Branding branding;
+  if (int refused = ReadBranding(options, console, branding)) {
+    console.Error(directory, "nothing was written");
+    return refused;
+  }
   std::string preloaderPath;
   FILE* preloader = OpenPreloader(options, console, preloaderPath);
   if (!preloader) {
     console.Error(directory, "nothing was written");
     return EXIT_BAD_DATA;
   }
-  struct Closer {
-    FILE* Stream;
-    ~Closer() { std::fclose(Stream); }
-  } closePreloader{preloader};
+  ImageBytes image;
+  const bool read = ReadStream(preloader, image);
+  std::fclose(preloader);
+  if (!read) {
+    console.Error(preloaderPath, "read error: " + ErrnoText());
+    return EXIT_BAD_DATA;
+  }
+  if (!PrepareImage(options, branding, preloaderPath, image, console)) {
+    console.Error(directory, "nothing was written");
+    return EXIT_BAD_DATA;
+  }
 
   CreateOptions pack = options.Pack;
   pack.Container = InDirectory(directory, CONTAINER_NAME);
@@ -194,10 +263,6 @@ int RunMedium(const MediumOptions& options, const Console& console) {
   bool ready = exeFile.Create(why);
   if (!ready) {
     console.Error(setupExe, why);
-  } else if (!CopyStream(preloader, exeFile.Stream())) {
-    console.Error(std::ferror(preloader) ? preloaderPath : setupExe,
-                  std::ferror(preloader) ? "read error: " + ErrnoText() : "write error: " + ErrnoText());
-    ready = false;
   } else if (options.Autorun) {
     ready = autorunFile.Create(why);
     if (!ready)
@@ -211,6 +276,29 @@ int RunMedium(const MediumOptions& options, const Console& console) {
     RemoveEmptyDirectories(created);
     return EXIT_BAD_DATA;
   }
+  // SETUP.EXE is bound to the file as it now lies in OUTDIR, all its bytes.
+  std::uint8_t digest[SHA256_DIGEST_SIZE];
+  bool written = true;
+  if (!options.Unbound && !FileSha256(pack.Container, digest, why)) {
+    console.Error(pack.Container, why);
+    written = false;
+  } else if (!options.Unbound && !Bind(image, digest, why)) {
+    console.Error(preloaderPath, why);
+    written = false;
+  }
+  if (written && !(options.Unbound && branding.Empty())) SetChecksum(image);
+  if (written && std::fwrite(image.data(), 1, image.size(), exeFile.Stream()) != image.size()) {
+    console.Error(setupExe, "write error: " + ErrnoText());
+    written = false;
+  }
+  if (!written) {
+    exeFile.Discard();
+    autorunFile.Discard();
+    std::error_code ignored;
+    fs::remove(pack.Container, ignored);
+    RemoveEmptyDirectories(created);
+    return EXIT_BAD_DATA;
+  }
   if (!exeFile.Commit(why)) {
     console.Error(setupExe, why);
     return EXIT_BAD_DATA;
@@ -219,8 +307,11 @@ int RunMedium(const MediumOptions& options, const Console& console) {
     console.Error(autorun, why);
     return EXIT_BAD_DATA;
   }
-  console.Note("setuppack: " + directory + ": " + PRELOADER_NAME + ", " + CONTAINER_NAME +
-               (options.Autorun ? std::string(", ") + AUTORUN_NAME : std::string()));
+  console.Note("setuppack: " + directory + ": " + PRELOADER_NAME +
+               (options.Unbound ? std::string(" (not bound)")
+                                : " bound to " + std::string(CONTAINER_NAME) + " (SHA-256 " +
+                                      HexOf(digest, SHA256_DIGEST_SIZE) + ")") +
+               ", " + CONTAINER_NAME + (options.Autorun ? std::string(", ") + AUTORUN_NAME : std::string()));
   TidyMedium(directory, options.Autorun, console);
   return EXIT_OK;
 }

@@ -26,10 +26,16 @@ struct CreateOptions {
 
 // A medium: SETUP.EXE and SETUP.TMP side by side in Directory, and with
 // Autorun an AUTORUN.INF that starts SETUP.EXE. Pack.Container is not used.
+//
+// SETUP.EXE is bound to SETUP.TMP (it starts nothing else) unless Unbound,
+// and carries the publisher's icon and version strings when given.
 struct MediumOptions {
   std::string Directory;
   std::string Preloader;  // empty: the one shipped with setuppack
   bool Autorun = false;
+  bool Unbound = false;
+  std::string Icon;                      // an .ico file; empty: the preloader's icon
+  std::vector<std::string> VersionInfo;  // KEY=VALUE
   CreateOptions Pack;
 };
 
@@ -39,5 +45,9 @@ int RunList(const std::string& container, bool json, const CodePage& page, const
 // test and extract take up to `jobs` members at once; what they report and
 // write is the same for every number.
 int RunTest(const std::string& container, unsigned jobs, const CodePage& page, const Console& console);
+// Whether DIR holds a medium whose SETUP.EXE is bound to the SETUP.TMP
+// beside it, which tests clean; shows the binding, icon, version strings
+// and signature.
+int RunVerify(const std::string& directory, unsigned jobs, const CodePage& page, const Console& console);
 int RunExtract(const std::string& container, const std::string& directory, unsigned jobs,
                const CodePage& page, const Console& console);

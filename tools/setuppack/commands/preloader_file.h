@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+// A medium's files.
 constexpr const char* PRELOADER_NAME = "SETUP.EXE";
+constexpr const char* CONTAINER_NAME = "SETUP.TMP";
+constexpr const char* AUTORUN_NAME = "AUTORUN.INF";
 
 // The directory of the running program, with no separator at its end; empty
 // when the system does not say.

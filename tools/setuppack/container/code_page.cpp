@@ -157,3 +157,35 @@ std::string CodePage::UpperKey(const std::string& stored) const {
   if (!ToUtf8(stored, text)) return stored;
   return UpperUtf8(text);
 }
+
+bool SystemTextToUtf16(const std::string& text, std::u16string& wide) {
+  wide.clear();
+#ifdef _WIN32
+  std::wstring converted;
+  if (!ToWide(CP_ACP, text, converted)) return false;
+  wide.assign(converted.begin(), converted.end());
+  return true;
+#else
+  std::string bytes;
+  if (!Convert("UTF-8", "UTF-16LE", text, bytes)) return false;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+    wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
+  return true;
+#endif
+}
+
+std::string Utf16ToSystemText(const std::u16string& wide) {
+  std::string text;
+#ifdef _WIN32
+  if (!FromWide(CP_ACP, std::wstring(wide.begin(), wide.end()), text)) text = "?";
+#else
+  std::string bytes;
+  for (char16_t unit : wide) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  if (!Convert("UTF-16LE", "UTF-8", bytes, text)) text = "?";
+#endif
+  return text;
+}

@@ -36,3 +36,10 @@ class CodePage {
  private:
   unsigned number_;
 };
+
+// Text as this system gives it to setuppack (UTF-8 on Linux, the ANSI code
+// page on Windows) into UTF-16, as Windows resources hold text; false when
+// it is no such text.
+bool SystemTextToUtf16(const std::string& text, std::u16string& wide);
+// And back, for showing; "?" where it cannot be shown.
+std::string Utf16ToSystemText(const std::u16string& wide);
