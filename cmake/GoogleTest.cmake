@@ -17,10 +17,18 @@ endif()
 include(GoogleTest)
 
 # Test programs of the 64-bit Windows build run under wine64, in a Wine prefix
-# of their own inside the build tree.
+# of their own inside the build tree; those of the 32-bit build under the
+# 32-bit Wine (preloader_add_wine32_test). PRELOADER_WINE_COMMAND runs a
+# program of the build in a test's command line.
+set(PRELOADER_WINE32_COMMAND
+    ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
+    "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d" wine)
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(CMAKE_CROSSCOMPILING_EMULATOR
       ${CMAKE_SOURCE_DIR}/scripts/wine-run ${CMAKE_BINARY_DIR}/wineprefix)
+  set(PRELOADER_WINE_COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR})
+else()
+  set(PRELOADER_WINE_COMMAND ${PRELOADER_WINE32_COMMAND})
 endif()
 
 # One test program: each case is its own CTest test natively; under Wine the
@@ -53,10 +61,7 @@ endfunction()
 # them, inside the build tree.
 function(preloader_add_wine32_test target)
   if(CMAKE_CROSSCOMPILING AND NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-    add_test(NAME ${target}_wine32
-      COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
-              "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"
-              wine $<TARGET_FILE:${target}>)
+    add_test(NAME ${target}_wine32 COMMAND ${PRELOADER_WINE32_COMMAND} $<TARGET_FILE:${target}>)
     set_tests_properties(${target}_wine32 PROPERTIES LABELS wine32 ${ARGN})
   endif()
 endfunction()

@@ -171,11 +171,40 @@ TEST_P(FullProtocol, DeletesOnlyTheInstallerThreeSecondsAfterItsMessage) {
                                     {"SETUP.TMP", static_cast<long long>(c.Setup.Archive.size())}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Preloader, FullProtocol, ::testing::Values("protocol", "protocol-with-arguments", "signed"),
-    [](const ::testing::TestParamInfo<const char*>& param) {
-      return std::string(param.index == 0 ? "NoArguments" : param.index == 1 ? "WithArguments" : "Signed");
-    });
+std::string ProtocolName(const ::testing::TestParamInfo<const char*>& param) {
+  const char* names[] = {"NoArguments", "WithArguments", "Bound", "BoundAndBranded",
+                         "BoundAndSignedAfterMedium"};
+  return names[param.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Preloader, FullProtocol,
+                         ::testing::Values("protocol", "protocol-with-arguments", "bound", "branded",
+                                           "signed"),
+                         ProtocolName);
+
+// A bound SETUP.EXE beside another container: the box names SETUP.TMP, what
+// the run unpacked is gone before it, nothing starts, and the window waits
+// until it is closed.
+class BoundElsewhere : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BoundElsewhere, TheBoxNamesSetupTmpAndNothingOfTheRunStays) {
+  const PreloaderCase& c = Ended(GetParam());
+  ExpectDecodeErrorBox(c.Run.Box, c.Run.MediumDir + "SETUP.TMP");
+  EXPECT_EQ(c.Run.TempTreeWhileBox, Tree{});
+  EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
+  EXPECT_EQ(c.Run.Window.Get("window.title"), WAITING_TITLE);
+  EXPECT_TRUE(c.Run.StillRunningWhenIdle);
+  EXPECT_EQ(c.Run.TempTree, Tree{});
+  EXPECT_FALSE(c.Run.Installer.Exists());
+}
+
+std::string ElsewhereName(const ::testing::TestParamInfo<const char*>& param) {
+  const char* names[] = {"AnotherContainer", "OneByteChanged", "OneByteAppended"};
+  return names[param.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Preloader, BoundElsewhere,
+                         ::testing::Values("bound-other", "bound-changed", "bound-appended"), ElsewhereName);
 
 // A name in code page 1252 is written as the ANSI calls take it: under a
 // Windows of that code page (the tests' Wine), the file carries the Unicode

@@ -29,7 +29,7 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 // The process's own environment with TMP and TEMP pointing at tempDir
 // (with its trailing backslash), as a block of UTF-16 strings.
-std::wstring UnicodeEnvironmentWithTemp(const std::wstring& tempDir) {
+std::wstring UnicodeEnvironmentWithTemp(const std::wstring& tempDir, const std::wstring& report) {
   std::wstring block;
   wchar_t* strings = GetEnvironmentStringsW();
   for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) {
@@ -40,14 +40,17 @@ std::wstring UnicodeEnvironmentWithTemp(const std::wstring& tempDir) {
   std::wstring dir = tempDir.substr(0, tempDir.size() - 1);
   block.append(L"TMP=" + dir).push_back(L'\0');
   block.append(L"TEMP=" + dir).push_back(L'\0');
+  block.append(L"STANDIN_REPORT=" + report).push_back(L'\0');
   block.push_back(L'\0');
   return block;
 }
 
 std::wstring Widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// The process's own environment with TMP and TEMP pointing at tempDir.
-std::string EnvironmentWithTemp(const std::string& tempDir) {
+// The process's own environment with TMP and TEMP pointing at tempDir, and
+// the stand-in installer's report (for containers whose STANDIN.CFG names
+// none).
+std::string EnvironmentWithTemp(const std::string& tempDir, const std::string& report) {
   std::string block;
   char* strings = GetEnvironmentStringsA();
   for (const char* p = strings; *p; p += std::strlen(p) + 1) {
@@ -58,6 +61,7 @@ std::string EnvironmentWithTemp(const std::string& tempDir) {
   std::string dir = tempDir.substr(0, tempDir.size() - 1);
   block.append("TMP=" + dir).push_back('\0');
   block.append("TEMP=" + dir).push_back('\0');
+  block.append("STANDIN_REPORT=" + report).push_back('\0');
   block.push_back('\0');
   return block;
 }
@@ -202,7 +206,8 @@ void CollectEnd(HANDLE process, const std::string& installerPath, PreloaderRun& 
 }  // namespace
 
 std::string SetupExePath() { return WindowsPath(SETUP_EXE); }
-std::string SignedSetupExePath() { return WindowsPath(SIGNED_SETUP_EXE); }
+std::string SignedMediumDir() { return WindowsPath(SIGNED_MEDIUM_DIR) + "\\"; }
+std::string PublisherIconPath() { return WindowsPath(PUBLISHER_ICON); }
 std::string StandinExePath() { return WindowsPath(STANDIN_INSTALLER_EXE); }
 std::string AllTakenDir() { return WindowsPath(ALL_TAKEN_DIR) + "\\"; }
 std::string SmallTempDir() { return WindowsPath(SMALL_TEMP_DIR) + "\\"; }
@@ -262,13 +267,13 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   if (failing)
     WriteWholeFile(WindowsPath(FAILING_MEDIUM_GONE_AT), BytesOf(std::to_string(scenario.TakenOutAt)));
 
-  std::string environment = EnvironmentWithTemp(run.TempDir);
+  std::string environment = EnvironmentWithTemp(run.TempDir, run.ReportPath);
   std::wstring unicodeEnvironment;
   Environment chosen{&environment, nullptr};
   if (!scenario.UnicodeTempName.empty()) {
     std::wstring unicodeTemp = Widened(caseDir) + scenario.UnicodeTempName + L"\\";
     CreateDirectoryW(unicodeTemp.c_str(), nullptr);
-    unicodeEnvironment = UnicodeEnvironmentWithTemp(unicodeTemp);
+    unicodeEnvironment = UnicodeEnvironmentWithTemp(unicodeTemp, Widened(run.ReportPath));
     chosen = Environment{nullptr, &unicodeEnvironment};
   }
   std::string commandLine = Quoted(setup);

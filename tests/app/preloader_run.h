@@ -71,7 +71,12 @@ struct PreloaderRun {
 
 // Windows form of the helper programs' paths from the build.
 std::string SetupExePath();
-std::string SignedSetupExePath();  // made by sign_setup_exe.sh before the runs
+// Made by make_signed_medium.sh before the runs (Windows path, with trailing
+// backslash): the signed SETUP.EXE and its SETUP.TMP, unsigned\ with the
+// medium as setuppack made it, payload\ with what it packed.
+std::string SignedMediumDir();
+// An .ico file of the project, for the branded case.
+std::string PublisherIconPath();
 std::string StandinExePath();
 // Made by make_all_taken.py before the runs (Windows path, with trailing
 // backslash): temp\ holds _Orvane3d1 to _Orvane3d31999 as empty files and

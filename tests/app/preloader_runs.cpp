@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "container.h"
+#include "preloader_image.h"
 
 namespace {
 
@@ -95,9 +96,41 @@ class CaseBuilder {
     takenOut_ = bytesBeforeEnd;
     return *this;
   }
+  // SETUP.EXE bound to the container, as setuppack medium binds it; with
+  // `other`, to that container instead.
+  CaseBuilder& Bound(const Bytes& other = {}) {
+    bound_ = true;
+    boundTo_ = other;
+    return *this;
+  }
+  // And before, branded with an icon and version strings of a publisher.
+  CaseBuilder& Branded() {
+    branded_ = true;
+    return Bound();
+  }
+  // The container changed after the binding: one byte flipped, or appended.
+  CaseBuilder& ChangedAfterBinding(bool append) {
+    (append ? appended_ : flipped_) = true;
+    return *this;
+  }
+  // SETUP.EXE, SETUP.TMP and the members of a medium made beforehand.
+  CaseBuilder& FromMedium(const std::string& dir, const LocalTime& time) {
+    medium_ = dir;
+    for (const char* name : {"INSTALL.EXE", "STANDIN.CFG"}) {
+      c_.Members[name] = ReadWholeFile(dir + "payload\\" + name);
+      c_.Times[name] = time;
+    }
+    return Program(dir + "SETUP.EXE");
+  }
   void Add() {
     c_.Setup.Archive = countSet_ ? MakeContainer(count_, entries_) : MakeContainer(entries_);
     c_.Setup.Archive.resize(c_.Setup.Archive.size() - cut_);
+    if (!medium_.empty()) c_.Setup.Archive = ReadWholeFile(medium_ + "SETUP.TMP");
+    if (c_.Setup.Archive.empty())
+      c_.Failure = "no " + medium_ + "SETUP.TMP: a fixture makes it before the runs";
+    if (bound_) BindProgram();
+    if (flipped_) c_.Setup.Archive[c_.Setup.Archive.size() / 2] ^= 0x01;
+    if (appended_) c_.Setup.Archive.push_back(0);
     if (takenOut_) c_.Setup.TakenOutAt = c_.Setup.Archive.size() - takenOut_;
     std::string name = c_.Setup.Name;
     cases[name] = std::move(c_);
@@ -110,6 +143,28 @@ class CaseBuilder {
   bool countSet_ = false;
   std::size_t cut_ = 0;
   std::size_t takenOut_ = 0;
+  bool bound_ = false, branded_ = false, flipped_ = false, appended_ = false;
+  Bytes boundTo_;
+  std::string medium_;
+
+  void BindProgram() {
+    ImageBytes image = ReadWholeFile(SetupExePath());
+    std::string why;
+    Branding branding;
+    branding.Version = {{"CompanyName", u"Beispiel GmbH"}, {"ProductName", u"Beispiel"}};
+    if (branded_ && (!ReadIconFile(ReadWholeFile(PublisherIconPath()), branding.Icon, why) ||
+                     !Brand(image, branding, why)))
+      c_.Failure = "branding SETUP.EXE failed: " + why;
+    const Bytes& container = boundTo_.empty() ? c_.Setup.Archive : boundTo_;
+    Sha256 hash;
+    hash.Update(container.data(), container.size());
+    std::uint8_t digest[SHA256_DIGEST_SIZE];
+    hash.Final(digest);
+    if (!Bind(image, digest, why)) c_.Failure = "binding SETUP.EXE failed: " + why;
+    SetChecksum(image);
+    c_.Setup.Program = c_.Dir->Path() + "bound-SETUP.EXE";
+    WriteWholeFile(c_.Setup.Program, image);
+  }
 };
 
 Bytes Text(const std::string& s) { return BytesOf(s); }
@@ -128,7 +183,35 @@ void BuildCases() {
   };
   protocol("protocol", "", "");
   protocol("protocol-with-arguments", "/S -q \"C:\\Programme\\Anders\" 12345 SETUP.TMP /INST_PATH=X:\\", "");
-  protocol("signed", "", SignedSetupExePath());
+  CaseBuilder("bound", Driving::WaitForExit)
+      .Installer("once")
+      .Member("DATA.BIN", RandomBytes(70000, 7), TIME_DATA)
+      .Member(UMLAUT_NAME_1252, Text("Hallo"), TIME_CONFIG)
+      .Bound()
+      .Add();
+  CaseBuilder("branded", Driving::WaitForExit)
+      .Installer("once")
+      .Member("DATA.BIN", RandomBytes(3000, 8), TIME_DATA)
+      .Branded()
+      .Add();
+  // A medium made by setuppack, its SETUP.EXE signed afterwards.
+  CaseBuilder("signed", Driving::WaitForExit).FromMedium(SignedMediumDir(), {2020, 1, 2, 3, 4, 6}).Add();
+
+  // A bound SETUP.EXE beside a container that is not its own: another
+  // valid one, one with a byte changed in the middle, one with a byte
+  // appended.
+  auto boundElsewhere = [](const std::string& name, bool other, bool append) {
+    CaseBuilder builder(name, Driving::AnswerBoxThenCloseWhenIdle);
+    builder.Installer("once").Member("DATA.BIN", RandomBytes(40000, 21), TIME_DATA);
+    if (other)
+      builder.Bound(MakeContainer({{"INSTALL.EXE", EncodeBytes(ScratchDir(), Text("MZ other"))}}));
+    else
+      builder.Bound().ChangedAfterBinding(append);
+    builder.Add();
+  };
+  boundElsewhere("bound-other", true, false);
+  boundElsewhere("bound-changed", false, false);
+  boundElsewhere("bound-appended", false, true);
 
   CaseBuilder("emptied", Driving::WaitForExit)
       .Installer("empty-dir")

@@ -1,7 +1,8 @@
-// SETUP.EXE signed by a publisher (sign_setup_exe.sh, with a throw-away
-// certificate) runs the whole protocol like the unsigned file: the "signed"
-// case of FullProtocol. Here: that case really ran the signed file, and the
-// signature added nothing but itself and the checksum.
+// A medium made by setuppack and then signed by a publisher
+// (make_signed_medium.sh, with a throw-away certificate) runs the whole
+// protocol like any other: the "signed" case of FullProtocol. Here: that
+// case really ran the signed file, and the signature added nothing to what
+// setuppack made but itself and the checksum.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -38,11 +39,11 @@ PeLayout LayoutOf(const Bytes& file) {
 
 }  // namespace
 
-TEST(SignedSetup, TheSignedRunUsedTheSignedFileWhichIsTheBuiltOneWithASignature) {
+TEST(SignedSetup, TheSignedRunUsedTheSignedFileWhichIsTheMediumsWithASignature) {
   const PreloaderCase& c = PreloaderRuns::Get("signed");
-  Bytes built = ReadWholeFile(SetupExePath());
-  Bytes signedFile = ReadWholeFile(SignedSetupExePath());
-  ASSERT_FALSE(signedFile.empty()) << "no signed SETUP.EXE: sign_setup_exe.sh runs before these tests";
+  Bytes built = ReadWholeFile(SignedMediumDir() + "unsigned\\SETUP.EXE");
+  Bytes signedFile = ReadWholeFile(SignedMediumDir() + "SETUP.EXE");
+  ASSERT_FALSE(signedFile.empty()) << "no signed SETUP.EXE: make_signed_medium.sh runs before these tests";
   EXPECT_EQ(ReadWholeFile(c.Run.MediumDir + "SETUP.EXE"), signedFile);
 
   // One PKCS #7 certificate entry behind the built file's bytes.
