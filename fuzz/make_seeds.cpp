@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "container.h"
+#include "pe_file.h"
 #include "lzss.h"
 #include "memory_stream.h"
 
@@ -102,6 +103,19 @@ Bytes HandMember(const Bytes& tokens, std::uint32_t unpackedSize) {
   return member;
 }
 
+void Put32At(Bytes& out, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// An icon file of one image, `side` pixels square.
+Bytes IconOf(std::uint8_t side, const Bytes& image) {
+  Bytes file = {0, 0, 1, 0, 1, 0, side, side, 0, 0, 1, 0, 32, 0};
+  Put32(file, static_cast<std::uint32_t>(image.size()));
+  Put32(file, 22);
+  file.insert(file.end(), image.begin(), image.end());
+  return file;
+}
+
 void Write(const fs::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -119,7 +133,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   fs::path dir = argv[1];
-  for (const char* part : {"data", "member", "container", "names"}) fs::create_directories(dir / part);
+  for (const char* part : {"data", "member", "container", "names", "icon", "image"})
+    fs::create_directories(dir / part);
 
   std::vector<std::pair<std::string, Bytes>> inputs = Inputs();
   for (const auto& [name, data] : inputs) {
@@ -178,5 +193,14 @@ int main(int argc, char** argv) {
                                                           std::string("A\0B", 3),
                                                           std::string(255, 'N')})
     Write(dir / "names" / std::to_string(named++), Text(name));
+
+  // The small preloader, and icon files of a bitmap and of a PNG image.
+  Write(dir / "image" / "small-preloader", SmallPreloader());
+  Bytes bitmap(40 + 16 * 16 * 4 + 64, 0);
+  Put32At(bitmap, 0, 40), Put32At(bitmap, 4, 16), Put32At(bitmap, 8, 32), bitmap[12] = 1, bitmap[14] = 32;
+  Write(dir / "icon" / "bitmap", IconOf(16, bitmap));
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+               0,    0,   0,   48,  0,    0,    0,    48,   8, 6, 0, 0,  0,   0,   0,   0};
+  Write(dir / "icon" / "png", IconOf(48, png));
   return 0;
 }

@@ -30,6 +30,7 @@ bool PeImage::Parse(const ImageBytes& file, std::string& why) {
   }
   SectionAlignment = Get32(file, optional + 32);
   FileAlignment = Get32(file, optional + 36);
+  SizeOfHeaders = Get32(file, optional + 60);
   SizeOfInitializedDataAt = optional + 8;
   SizeOfImageAt = optional + 56;
   ChecksumAt = optional + 64;

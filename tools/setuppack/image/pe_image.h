@@ -39,6 +39,7 @@ class PeImage {
   std::size_t ChecksumAt = 0;
   std::size_t SizeOfImageAt = 0;
   std::size_t SizeOfInitializedDataAt = 0;
+  std::uint32_t SizeOfHeaders = 0;
   std::uint32_t FileAlignment = 0;
   std::uint32_t SectionAlignment = 0;
   // Where the sections' raw data ends: anything behind it is an overlay (a

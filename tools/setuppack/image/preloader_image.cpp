@@ -87,6 +87,18 @@ bool Brand(ImageBytes& preloader, const Branding& branding, std::string& why) {
     }
     after = &s;
   }
+  // Its raw data must lie behind the headers and every other section's,
+  // with only the relocations behind it, so that it can grow at the end.
+  bool lastInFile = rsrc.RawOffset >= image.SizeOfHeaders &&
+                    rsrc.RawOffset >= image.Sections.back().HeaderAt + 40 &&
+                    (!after || after->RawOffset >= rsrc.RawOffset + rsrc.RawSize);
+  for (const PeSection& s : image.Sections)
+    if (&s != after && s.HeaderAt != rsrc.HeaderAt && s.RawSize && s.RawOffset + s.RawSize > rsrc.RawOffset)
+      lastInFile = false;
+  if (!lastInFile) {
+    why = "the preloader's resource section does not lie at the end of the file, where it could grow";
+    return false;
+  }
   if (image.EndOfSections < preloader.size()) {
     why = "the preloader carries " + std::to_string(preloader.size() - image.EndOfSections) +
           " bytes behind its last section, which branding would lose";
