@@ -6,7 +6,7 @@
 # crash cannot leave an empty file where the old one was; a new name is not
 # waited for.
 #
-#   check_exclusive_creates.sh SETUPPACK
+#   check_exclusive_creates.sh SETUPPACK PRELOADER
 #
 # Exits 77 (skipped) where strace is missing or may not trace.
 set -uo pipefail
@@ -35,7 +35,7 @@ traced "$work/create1.log" create -q -j 1 "$work/SETUP.TMP" "$work/payload"
 traced "$work/create2.log" create -q -j 2 "$work/SETUP.TMP" "$work/payload"
 traced "$work/extract1.log" extract -q -j 1 -C "$work/out" "$work/SETUP.TMP"
 traced "$work/extract2.log" extract -q -j 2 -C "$work/out" "$work/SETUP.TMP"
-"$(dirname "$0")/windows_program.sh" "$work/preloader.exe"
+cp "$2" "$work/preloader.exe"
 traced "$work/medium.log" medium -q --autorun --preloader "$work/preloader.exe" "$work/medium" "$work/payload"
 
 for log in "$work"/create1.log "$work"/create2.log "$work"/extract1.log "$work"/extract2.log "$work"/medium.log; do

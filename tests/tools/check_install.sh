@@ -5,11 +5,15 @@
 # tree to another prefix, still finds the preloader in the tree's share/ and
 # makes a medium with it.
 #
-#   check_install.sh BUILD_DIR VERSION
+#   check_install.sh BUILD_DIR VERSION PRELOADER
+#
+# PRELOADER stands in for SETUP.EXE where the build has none (the host
+# build).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$1
 version=$2
+small_preloader=$3
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -51,7 +55,7 @@ fi
 preloader=$work/usr/share/preloader/SETUP.EXE
 if [ ! -f "$preloader" ]; then
   mkdir -p "$(dirname "$preloader")"
-  "$here/windows_program.sh" "$preloader"
+  cp "$small_preloader" "$preloader"
 fi
 mkdir -p "$work/payload"
 printf 'MZ stand-in' >"$work/payload/INSTALL.EXE"
