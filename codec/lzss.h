@@ -28,7 +28,13 @@ constexpr int PARENT_SIZE = RING_SIZE + 1;                  // entry NIL is scra
 // (never beyond PackedSize). What a reader of the container hashes.
 class InputTap {
  public:
+  // The bytes are the tap's only during the call.
   virtual void Take(const std::uint8_t* bytes, std::size_t count) = 0;
+  // A block of token bytes, which stays as it is until Release is called:
+  // a tap may go on working with it while decoding goes on.
+  virtual void TakeBlock(const std::uint8_t* bytes, std::size_t count) { Take(bytes, count); }
+  // Called before the bytes of the last TakeBlock are changed or go.
+  virtual void Release() {}
 
  protected:
   ~InputTap() = default;

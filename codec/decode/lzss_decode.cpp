@@ -43,6 +43,11 @@ class TokenSource {
         tap_(tap),
         start_(DirectReadStart(input)),
         unread_(packedSize) {}
+  ~TokenSource() {
+    if (tap_) tap_->Release();
+  }
+  TokenSource(const TokenSource&) = delete;
+  TokenSource& operator=(const TokenSource&) = delete;
 
   // The bytes read and not yet handed out: [Next, End).
   const std::uint8_t* Next;
@@ -60,6 +65,7 @@ class TokenSource {
   // when nothing more came.
   bool Refill() {
     if (unread_ == 0 || ended_) return false;
+    if (tap_) tap_->Release();  // the block is about to change
     std::size_t kept = Available();
     std::memmove(block_, Next, kept);
     std::size_t want = BLOCK - kept;
@@ -67,7 +73,7 @@ class TokenSource {
     std::size_t got = start_ >= 0 ? ReadAt(input_, start_ + taken_, block_ + kept, want)
                                   : std::fread(block_ + kept, 1, want, input_);
     if (got < want) ended_ = true;
-    if (tap_ && got) tap_->Take(block_ + kept, got);
+    if (tap_ && got) tap_->TakeBlock(block_ + kept, got);
     unread_ -= static_cast<std::uint32_t>(got);
     taken_ += static_cast<std::uint32_t>(got);
     Next = block_;

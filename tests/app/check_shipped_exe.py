@@ -28,15 +28,15 @@ NEWEST_VERSION = {"i386": (5, 1), "x86_64": (5, 2)}
 # functions, no _fseeki64 or _ftelli64, no GetTickCount64: XP has none).
 ALLOWED_IMPORTS = {
     "kernel32.dll": {
-        "CloseHandle", "CreateDirectoryA", "CreateFileA", "DeleteCriticalSection", "DeleteFileA",
+        "CloseHandle", "CreateDirectoryA", "CreateFileA", "CreateThread", "DeleteCriticalSection", "DeleteFileA",
         "DosDateTimeToFileTime", "EnterCriticalSection", "FileTimeToDosDateTime",
         "FileTimeToLocalFileTime", "FreeLibrary", "GetCurrentProcess", "GetDriveTypeA",
         "GetFileAttributesA", "GetFileInformationByHandle", "GetFileTime", "GetLastError",
-        "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA",
+        "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemInfo",
         "GetTempFileNameA", "GetTempPathA", "InitializeCriticalSection",
         "LeaveCriticalSection", "LoadLibraryA", "LocalFileTimeToFileTime", "OpenFile", "ReadFile",
         "RemoveDirectoryA", "SetFileTime", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
-        "VirtualProtect", "VirtualQuery", "WinExec", "WriteFile", "WritePrivateProfileStringA",
+        "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WinExec", "WriteFile", "WritePrivateProfileStringA",
     },
     "user32.dll": {
         "BeginPaint", "CreateWindowExA", "DefWindowProcA", "DispatchMessageA", "EndPaint",
