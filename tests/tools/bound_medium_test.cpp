@@ -133,6 +133,8 @@ TEST_F(BoundMedium, CarriesTheDigestOfItsContainerAndVerifiesOnlyWithIt) {
   RunResult unbound = Setuppack({"verify", dir.File("unbound")});
   EXPECT_EQ(unbound.Code, 1);
   EXPECT_NE(unbound.Err.find("not bound"), std::string::npos) << unbound.Err;
+  EXPECT_EQ(Setuppack({"verify"}).Code, 2);
+  EXPECT_EQ(Setuppack({"verify", dir.File("nothing-here")}).Code, 1);
 }
 
 TEST_F(BoundMedium, ASignedPreloaderIsOnlyCopied) {
