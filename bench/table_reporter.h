@@ -18,7 +18,8 @@ class TableReporter : public benchmark::ConsoleReporter {
   struct Row {
     double BytesPerSecond = 0;
     std::map<std::string, double> Counters;
-    std::string Note;  // why the row was not timed
+    std::string Note;   // why the row was not timed
+    bool Best = false;  // the best of the repetitions, not their median
   };
   const Row* Find(const std::string& name) const;
   double Rate(const std::string& name) const;

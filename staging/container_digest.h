@@ -14,7 +14,9 @@
 // thread, in order. The two threads hand each block over through one word
 // in memory, not through the system: a block comes every few dozen
 // microseconds, and under Wine every wait on a system object is a trip to
-// its server.
+// its server. A block the thread has not started on when the decoding
+// needs its bytes back is hashed by the decoding thread itself, so that a
+// hashing thread that the system has set aside never holds the decoding up.
 class ContainerDigest : public InputTap {
  public:
   ContainerDigest();
@@ -35,9 +37,10 @@ class ContainerDigest : public InputTap {
   bool Matches(const std::uint8_t expected[SHA256_DIGEST_SIZE]);
 
  private:
+  void EndThread();
 #ifdef _WIN32
   static DWORD WINAPI HashBlocks(void* self);
-  enum : int { IDLE, BLOCK_POSTED, ENDING };
+  enum : int { IDLE, BLOCK_POSTED, HASHING, ENDING };
   HANDLE thread_ = nullptr;
   int state_ = IDLE;  // read and written with atomic operations only
   const std::uint8_t* pending_ = nullptr;
