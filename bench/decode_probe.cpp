@@ -10,6 +10,12 @@
 //
 // Prints one line per run: the seconds, then Decode's result. With
 // EXPECTED, the last run's output must equal that file byte for byte.
+//
+// In the Windows builds, DECODE_PROBE_OFFSET=N in the environment decodes
+// the member at byte N of the file (a container's), and DECODE_PROBE_HASH=1
+// hashes its bytes as a bound SETUP.EXE does (ContainerDigest, its thread
+// included), so that the binding's cost is timed inside the process, apart
+// from the scatter of process starts.
 // Exits with 0 when every run decoded (and matched), 1 when not, 2 on
 // wrong arguments.
 #include <chrono>
@@ -17,6 +23,10 @@
 #include <cstdlib>
 
 #include "lzss.h"
+
+#ifdef _WIN32
+#include "container_digest.h"
+#endif
 
 namespace {
 
@@ -56,8 +66,19 @@ int main(int argc, char** argv) {
     int result = 0;
     {
       TLZSS codec(0);
-      if (codec.OpenInput(member, -1) && codec.OpenOutput(output, -1))
+      const char* offset = std::getenv("DECODE_PROBE_OFFSET");
+#ifdef _WIN32
+      const char* hash = std::getenv("DECODE_PROBE_HASH");
+      ContainerDigest* digest = hash && *hash == '1' ? new ContainerDigest : nullptr;
+      codec.Tap = digest;
+#endif
+      if (codec.OpenInput(member, offset ? std::atoi(offset) : -1) && codec.OpenOutput(output, -1))
         result = codec.Decode(codec.InputStream, codec.OutputStream);
+#ifdef _WIN32
+      const std::uint8_t none[SHA256_DIGEST_SIZE] = {};
+      if (digest) digest->Matches(none);  // ends the hashing as a bound run does
+      delete digest;
+#endif
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     std::printf("%.9f %d\n", seconds.count(), result);

@@ -130,13 +130,19 @@ bool TableReporter::PrintTable() const {
     std::snprintf(detail, sizeof detail, "%.2fx", copyCost > 0 ? payloadCost / copyCost : 0);
     check("the payload's cost <= 1.2x the copy's (" + build + ")",
           copyCost > 0 && payloadCost <= 1.2 * copyCost, detail);
-    // The binding's own row: the median difference of paired starts.
-    const double binding = ms("binding_cost");
-    if (binding == 0 && bound <= 0) continue;
-    std::snprintf(detail, sizeof detail, "%+.1f%% (%.1f ms; best runs: %.0f ms bound, %.0f ms unbound)",
-                  payloadCost > 0 ? 100.0 * binding / payloadCost : 0, binding, bound, setup);
+    // The binding's rows: the median difference of paired starts, which
+    // shows it within the starts' scatter, and the difference inside the
+    // decoding process, which resolves it and is judged.
+    const double paired = ms("binding_cost"), decoding = ms("binding_decode");
+    if (paired != 0)
+      std::printf("  %-4s %-58s %+.1f ms (%+.1f%%; best runs %.0f ms bound, %.0f unbound)\n", "",
+                  ("the binding, paired starts, " + build).c_str(), paired,
+                  payloadCost > 0 ? 100.0 * paired / payloadCost : 0, bound, setup);
+    if (decoding == 0) continue;
+    std::snprintf(detail, sizeof detail, "%+.1f%% (%+.1f ms in the decoding process)",
+                  payloadCost > 0 ? 100.0 * decoding / payloadCost : 0, decoding);
     check("the binding adds <= 10% to the payload's cost (" + build + ")",
-          payloadCost > 0 && binding <= 0.1 * payloadCost, detail);
+          payloadCost > 0 && decoding <= 0.1 * payloadCost, detail);
   }
   for (const std::string kind : {"text", "binary"})
     atLeast("encode " + kind + " >= 1.5x the classic tree encoder in memory", "encode/" + kind,

@@ -17,7 +17,7 @@
 // its server. A block the thread has not started on when the decoding
 // needs its bytes back is hashed by the decoding thread itself, so that a
 // hashing thread that the system has set aside never holds the decoding up.
-class ContainerDigest : public InputTap {
+class ContainerDigest final : public InputTap {
  public:
   ContainerDigest();
   ~ContainerDigest();
