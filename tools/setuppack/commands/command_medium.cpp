@@ -18,9 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A preloader is tens of KB; a file far larger is a wrong name, not one.
-constexpr std::uintmax_t PRELOADER_SIZE_LIMIT = 16 << 20;
-
 // Windows reads AUTORUN.INF from the root of a disc or stick: it offers to
 // start SETUP.EXE and shows the medium with SETUP.EXE's icon.
 constexpr const char AUTORUN_TEXT[] =
@@ -85,13 +82,6 @@ FILE* OpenPreloader(const MediumOptions& options, const Console& console, std::s
   return stream;
 }
 
-bool ReadStream(FILE* in, ImageBytes& bytes) {
-  char block[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(block, 1, sizeof block, in)) > 0) bytes.insert(bytes.end(), block, block + got);
-  return !std::ferror(in);
-}
-
 // The publisher's icon and version strings, read and checked before
 // anything is written. Returns the exit code of a refusal, or EXIT_OK.
 int ReadBranding(const MediumOptions& options, const Console& console, Branding& branding) {
@@ -109,13 +99,9 @@ int ReadBranding(const MediumOptions& options, const Console& console, Branding&
     console.Error(options.Icon, openFault == InputFault::CannotOpen ? "cannot open the icon: " + why : why);
     return EXIT_BAD_DATA;
   }
-  char block[1 << 16];
-  std::size_t got;
-  while (file.size() <= ICON_FILE_LIMIT && (got = std::fread(block, 1, sizeof block, stream)) > 0)
-    file.insert(file.end(), block, block + got);
-  const bool readError = std::ferror(stream) != 0;
+  const bool read = ReadStreamUpTo(stream, ICON_FILE_LIMIT, file);
   std::fclose(stream);
-  if (readError) {
+  if (!read) {
     console.Error(options.Icon, "read error: " + ErrnoText());
     return EXIT_BAD_DATA;
   }
@@ -225,7 +211,7 @@ int RunMedium(const MediumOptions& options, const Console& console) {
     return EXIT_BAD_DATA;
   }
   ImageBytes image;
-  const bool read = ReadStream(preloader, image);
+  const bool read = ReadStreamUpTo(preloader, PRELOADER_SIZE_LIMIT, image);
   std::fclose(preloader);
   if (!read) {
     console.Error(preloaderPath, "read error: " + ErrnoText());

@@ -12,28 +12,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A preloader is tens of KB; a file far larger is no medium's SETUP.EXE.
-constexpr std::uintmax_t PRELOADER_SIZE_LIMIT = 16 << 20;
-
 bool ReadPreloader(const std::string& path, ImageBytes& bytes, std::string& why) {
-  std::error_code error;
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (error) {
-    why = "cannot open: " + error.message();
-    return false;
-  }
-  if (size > PRELOADER_SIZE_LIMIT) {
-    why = std::to_string(size) + " bytes, more than the 16 MiB a preloader may have";
-    return false;
-  }
   InputFault fault;
   FILE* stream = OpenInputFile(path, nullptr, fault, why);
-  if (!stream) return false;
-  bytes.resize(static_cast<std::size_t>(size));
-  const bool whole = std::fread(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+  if (!stream) {
+    if (fault == InputFault::CannotOpen) why = "cannot open: " + why;
+    return false;
+  }
+  const bool read = ReadStreamUpTo(stream, PRELOADER_SIZE_LIMIT, bytes);
   std::fclose(stream);
-  if (!whole) why = "read error";
-  return whole;
+  if (!read) why = "read error";
+  if (read && bytes.size() > PRELOADER_SIZE_LIMIT) why = "more than the 16 MiB a preloader may have";
+  return read && bytes.size() <= PRELOADER_SIZE_LIMIT;
 }
 
 std::string IconText(const std::vector<IconGroupEntry>& icon) {

@@ -15,6 +15,9 @@ constexpr const char* PRELOADER_NAME = "SETUP.EXE";
 constexpr const char* CONTAINER_NAME = "SETUP.TMP";
 constexpr const char* AUTORUN_NAME = "AUTORUN.INF";
 
+// A preloader is tens of KB; a file far larger is a wrong name, not one.
+constexpr std::size_t PRELOADER_SIZE_LIMIT = 16 << 20;
+
 // The directory of the running program, with no separator at its end; empty
 // when the system does not say.
 std::string ProgramDirectory();

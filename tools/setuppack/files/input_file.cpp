@@ -25,3 +25,11 @@ FILE* ReopenInputFile(const std::string& path, const FileIdentity& identity, con
   }
   return stream;
 }
+
+bool ReadStreamUpTo(FILE* stream, std::size_t limit, std::vector<std::uint8_t>& bytes) {
+  char block[1 << 16];
+  std::size_t got;
+  while (bytes.size() <= limit && (got = std::fread(block, 1, sizeof block, stream)) > 0)
+    bytes.insert(bytes.end(), block, block + got);
+  return !std::ferror(stream);
+}

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // A regular file's size and last-write time, as the system keeps them.
 struct FileStamp {
@@ -17,6 +18,11 @@ struct FileStamp {
   bool operator==(const FileStamp& other) const { return Size == other.Size && Modified == other.Modified; }
   bool operator!=(const FileStamp& other) const { return !(*this == other); }
 };
+
+// Reads the rest of the stream into `bytes`, but stops once they hold more
+// than `limit` (so that a wrong, huge file costs no more memory than that).
+// False on a read error.
+bool ReadStreamUpTo(FILE* stream, std::size_t limit, std::vector<std::uint8_t>& bytes);
 
 enum class PathKind { Missing, Regular, Directory, Other };
 
