@@ -16,16 +16,17 @@ std::int64_t DirectReadStart(FILE* stream) {
 std::size_t ReadAt(FILE* stream, std::int64_t position, void* to, std::size_t size) {
   HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   if (file == INVALID_HANDLE_VALUE) return 0;
+  // The file's own position is set, and read from: a read that names its
+  // offset in an OVERLAPPED costs Wine a trip to its server, some 40
+  // microseconds, four times what reading 64 KiB takes. The stream's next
+  // seek puts the position where the stream wants it.
+  LARGE_INTEGER at;
+  at.QuadPart = position;
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return 0;
   std::size_t done = 0;
   while (done < size) {
-    // Read at the offset that the OVERLAPPED names; on a handle opened
-    // without FILE_FLAG_OVERLAPPED the call still returns when done.
-    OVERLAPPED at = {};
-    const std::uint64_t offset = static_cast<std::uint64_t>(position) + done;
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD got = 0;
-    if (!ReadFile(file, static_cast<char*>(to) + done, static_cast<DWORD>(size - done), &got, &at) ||
+    if (!ReadFile(file, static_cast<char*>(to) + done, static_cast<DWORD>(size - done), &got, nullptr) ||
         got == 0)
       break;
     done += got;

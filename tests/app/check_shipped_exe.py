@@ -35,7 +35,7 @@ ALLOWED_IMPORTS = {
         "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemInfo",
         "GetTempFileNameA", "GetTempPathA", "InitializeCriticalSection",
         "LeaveCriticalSection", "LoadLibraryA", "LocalFileTimeToFileTime", "OpenFile", "ReadFile",
-        "RemoveDirectoryA", "SetFileTime", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
+        "RemoveDirectoryA", "SetFilePointerEx", "SetFileTime", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
         "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WinExec", "WriteFile", "WritePrivateProfileStringA",
     },
     "user32.dll": {
