@@ -31,6 +31,7 @@ TLZSS::~TLZSS() {
   std::free(LeftChild);
   std::free(RightChild);
   std::free(Parent);
+  std::free(DecodeBuffers);
   if (InputStream) std::fclose(InputStream);
   if (OutputStream) std::fclose(OutputStream);
 }

@@ -61,7 +61,9 @@ class TLZSS {
 
   // Decode one member from input's current position into output. Returns 1
   // when the output's length equals the header's UnpackedSize. The input
-  // never moves beyond the member's PackedSize token bytes.
+  // never moves beyond the member's PackedSize token bytes. The first call
+  // that meets token bytes takes some 650 KiB for its buffers, kept until the
+  // object goes; without them it returns 0 behind the header.
   int Decode(FILE* input, FILE* output);
 
   // Write one member made of the rest of input at output's current position.
@@ -103,4 +105,6 @@ class TLZSS {
 
  private:
   bool HasArrays() const;
+  // Decode's token block and output window, made by its first call.
+  std::uint8_t* DecodeBuffers = nullptr;
 };

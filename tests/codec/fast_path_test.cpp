@@ -169,9 +169,11 @@ TEST(FastPath, StreamsCutAtEveryPosition) {
 
 TEST(FastPath, LongMembersCrossEveryBlockBoundary) {
   ScratchDir dir;
-  Bytes data = RandomBytes(150000, 9);
+  // More token bytes than one block holds, and more output than one
+  // window, twice over.
+  Bytes data = RandomBytes(1200000, 9);
   for (std::size_t i = 0; i < data.size(); i += 97) data[i] = 'q';
-  data.insert(data.end(), 200000, 'z');
+  data.insert(data.end(), 1200000, 'z');
   ExpectSameDecoding(dir, EncodeBytes(dir, data), "long member");
 }
 

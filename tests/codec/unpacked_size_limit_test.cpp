@@ -155,14 +155,15 @@ TEST(UnpackedSizeLimit, LongMembersStopAtTheLimitOnBothPaths) {
   ScratchDir dir;
   // Literals, long and short matches and runs, so that the limit falls into
   // every kind of token and next to the fast path's block boundaries.
-  Bytes data = RandomBytes(120000, 21);
+  // Long enough for more than one token block and output window.
+  Bytes data = RandomBytes(600000, 21);
   for (std::size_t i = 0; i < data.size(); i += 7) data[i] = 'x';
   data.insert(data.end(), 90000, 0);
   Bytes text = BytesOf("#define LIMIT_TEST(x) ((x) & 0xFFF)\r\n");
-  while (data.size() < 300000) data.insert(data.end(), text.begin(), text.end());
+  while (data.size() < 1200000) data.insert(data.end(), text.begin(), text.end());
   const Bytes tokens = TokensOf(EncodeBytes(dir, data));
-  for (std::uint32_t limit : {2u, 17u, 144u, 4095u, 65535u, 65536u, 65537u, 120001u, 150017u, 209999u,
-                              262143u, 262144u, 262145u, 299999u})
+  for (std::uint32_t limit :
+       {2u, 17u, 144u, 4095u, 65536u, 262145u, 600001u, 650017u, 1048575u, 1048576u, 1048577u, 1199999u})
     ExpectStopsAt(dir, tokens, limit, data, "limit " + std::to_string(limit));
 }
 
