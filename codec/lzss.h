@@ -40,6 +40,24 @@ class InputTap {
   ~InputTap() = default;
 };
 
+// Reads a member's token blocks ahead, for example on a thread of its own,
+// while Decode decodes the block before. Decode posts the next read as soon
+// as it has a block and waits for it when it needs the bytes: at most one
+// read is out at a time, each follows the one before in the file, and none
+// goes beyond the member's PackedSize.
+class BlockReader {
+ public:
+  // Starts reading `count` bytes at `position` of the file under `stream`
+  // into `to`, past the stream (ReadAt of stream_read.h).
+  virtual void Post(FILE* stream, std::int64_t position, std::uint8_t* to, std::size_t count) = 0;
+  // Returns once the posted read is done, with how many bytes arrived:
+  // fewer only at the end of the file or on an error.
+  virtual std::size_t Wait() = 0;
+
+ protected:
+  ~BlockReader() = default;
+};
+
 // Size of the buffer each stream gets from the stream library.
 constexpr int STREAM_BUFFER_SIZE = 32767;
 
@@ -102,6 +120,11 @@ class TLZSS {
 
   // When set, Decode hands it every byte it reads from the input.
   InputTap* Tap = nullptr;
+
+  // When set, Decode reads the token blocks of a member in a file on a disk
+  // through it, each while the block before decodes; otherwise each when
+  // the block before is used up. Every read is done when Decode returns.
+  BlockReader* Reader = nullptr;
 
  private:
   bool HasArrays() const;

@@ -35,7 +35,12 @@ constexpr std::uint64_t NO_LIMIT = ~std::uint64_t{0};
 // codec's, made by its first Decode and kept for the next members.
 constexpr std::size_t TOKEN_BLOCK = 128 * 1024;
 constexpr std::size_t OUTPUT_BLOCK = 512 * 1024;
-constexpr std::size_t TOKEN_AREA = TOKEN_BLOCK + RUN_SPAN;
+// A block read ahead lands behind room for the bytes kept from the block
+// before (fewer than a group's), and is followed by the room a run of
+// literals may read beyond the last token.
+constexpr std::size_t READ_OFFSET = 32;
+static_assert(READ_OFFSET >= GROUP_BYTES, "room for the bytes kept before a block read ahead");
+constexpr std::size_t TOKEN_AREA = READ_OFFSET + TOKEN_BLOCK + RUN_SPAN;
 constexpr std::size_t WINDOW_END = RING_SIZE + OUTPUT_BLOCK;
 constexpr std::size_t WINDOW_AREA = WINDOW_END + COPY_SPAN;
 
@@ -46,19 +51,24 @@ unsigned MatchLength(unsigned b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
 // the header's PackedSize, so that the input stands exactly behind the
 // member once every token byte has been fetched. From a file on a disk the
 // blocks come straight from the file, past the stream, which is put in
-// place when the decoding is done (Settle).
+// place when the decoding is done (Settle); with a BlockReader, into two
+// blocks in turn, the next read while the bytes of the other are handed
+// out.
 class TokenSource {
  public:
-  // `block` holds TOKEN_AREA bytes.
-  TokenSource(FILE* input, std::uint32_t packedSize, InputTap* tap, std::uint8_t* block)
-      : Next(block),
-        End(block),
-        block_(block),
+  // `blocks` holds two TOKEN_AREAs; without a reader only the first is used.
+  TokenSource(FILE* input, std::uint32_t packedSize, InputTap* tap, BlockReader* reader, std::uint8_t* blocks)
+      : Next(blocks),
+        End(blocks),
+        block_(blocks),
+        spare_(blocks + TOKEN_AREA),
         input_(input),
         tap_(tap),
         start_(DirectReadStart(input)),
+        reader_(start_ >= 0 ? reader : nullptr),
         unread_(packedSize) {}
   ~TokenSource() {
+    WaitForPosted();
     if (tap_) tap_->Release();
   }
   TokenSource(const TokenSource&) = delete;
@@ -71,7 +81,7 @@ class TokenSource {
   std::size_t Available() const { return static_cast<std::size_t>(End - Next); }
 
   bool Fetch(std::uint8_t& byte) {
-    if (Next == End && !Refill()) return false;
+    if (Next == End && !RefillForFetch()) return false;
     byte = *Next++;
     return true;
   }
@@ -79,6 +89,7 @@ class TokenSource {
   // Keeps the bytes not yet handed out and reads more behind them; false
   // when nothing more came.
   bool Refill() {
+    if (reader_) return RefillAhead();
     if (unread_ == 0 || ended_) return false;
     if (tap_) tap_->Release();  // the block is about to change
     std::size_t kept = Available();
@@ -96,12 +107,18 @@ class TokenSource {
     return got > 0;
   }
 
+  // Refill for the byte-wise fetches, once: they are many, and rarely
+  // need it.
+  __attribute__((noinline)) bool RefillForFetch() { return Refill(); }
+
   // Token bytes handed out so far.
   std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(Available()); }
 
   // Puts the input behind the last byte handed out, as if it had been read
-  // one byte at a time.
+  // one byte at a time. A read still out is waited for first (its bytes are
+  // not used): the file is the stream's again.
   void Settle() {
+    WaitForPosted();
     if (start_ >= 0)
       StreamSeek(input_, start_ + Fetched(), SEEK_SET);
     else if (Available())
@@ -109,12 +126,57 @@ class TokenSource {
   }
 
  private:
-  std::uint8_t* block_;
+  // The block read ahead (posted now, when none is) becomes the block
+  // handed out, behind the bytes kept from the one before, and the next
+  // read goes out into that one.
+  // Once a block, and kept out of the loops that fetch, which it would
+  // only make larger.
+  __attribute__((noinline)) bool RefillAhead() {
+    const std::size_t kept = Available();
+    if (kept > READ_OFFSET) return true;  // never so: called with less than a group left
+    if (!postedSize_) {
+      if (unread_ == 0 || ended_) return false;
+      PostRead();
+    }
+    const std::size_t got = reader_->Wait();
+    if (got < postedSize_) ended_ = true;
+    postedSize_ = 0;
+    std::uint8_t* data = spare_ + READ_OFFSET;
+    std::memcpy(data - kept, Next, kept);
+    // The tap lets go of the block before, which the next read overwrites.
+    if (tap_) tap_->Release();
+    if (tap_ && got) tap_->TakeBlock(data, got);
+    unread_ -= static_cast<std::uint32_t>(got);
+    taken_ += static_cast<std::uint32_t>(got);
+    std::uint8_t* used = block_;
+    block_ = spare_;
+    spare_ = used;
+    Next = data - kept;
+    End = data + got;
+    if (unread_ > 0 && !ended_) PostRead();
+    return got > 0;
+  }
+
+  void PostRead() {
+    postedSize_ = TOKEN_BLOCK < unread_ ? TOKEN_BLOCK : unread_;
+    reader_->Post(input_, start_ + taken_, spare_ + READ_OFFSET, postedSize_);
+  }
+
+  void WaitForPosted() {
+    if (!postedSize_) return;
+    reader_->Wait();
+    postedSize_ = 0;
+  }
+
+  std::uint8_t* block_;  // the block handed out
+  std::uint8_t* spare_;  // the other block, which a read ahead fills
   FILE* input_;
   InputTap* tap_;
   std::int64_t start_;  // where the token stream starts in the file, or -1: read through the stream
+  BlockReader* reader_;
   std::uint32_t unread_;
   std::uint32_t taken_ = 0;
+  std::size_t postedSize_ = 0;  // the read out at the reader, if any
   bool ended_ = false;
 };
 
@@ -344,11 +406,11 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   PackedSize = header.PackedSize;
   if (UnpackedSize == 0) return 1;
 
-  if (!DecodeBuffers) DecodeBuffers = static_cast<std::uint8_t*>(std::malloc(TOKEN_AREA + WINDOW_AREA));
+  if (!DecodeBuffers) DecodeBuffers = static_cast<std::uint8_t*>(std::malloc(2 * TOKEN_AREA + WINDOW_AREA));
   if (!DecodeBuffers) return 0;
 
   const std::uint64_t limit = LimitToUnpackedSize ? UnpackedSize : NO_LIMIT;
-  TokenSource source(input, PackedSize, Tap, DecodeBuffers);
+  TokenSource source(input, PackedSize, Tap, Reader, DecodeBuffers);
   Stop stop;
   if (ProgressEnabled) {
     std::memset(RingBuffer, ' ', RING_START);
@@ -360,7 +422,7 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   } else {
     // Only the object's own stream is written past: it is the one that the
     // closing seek below brings up to date.
-    OutputWindow window(output, output == OutputStream, DecodeBuffers + TOKEN_AREA);
+    OutputWindow window(output, output == OutputStream, DecodeBuffers + 2 * TOKEN_AREA);
 #if defined(__i386__)
     const bool sse2 = ProcessorHasSse2();
 #else

@@ -3,14 +3,50 @@
 // adversarial input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "lzss.h"
 #include "members.h"
 #include "plain_decoder.h"
 #include "plain_encoder.h"
+#include "stream_read.h"
 
 namespace {
+
+// Reads each block only when the decoder waits for it, as a reader on a
+// thread of its own may finish late: a byte used before its wait, or a read
+// at the wrong place, shows in the output.
+class DeferredReader final : public BlockReader {
+ public:
+  void Post(FILE* stream, std::int64_t position, std::uint8_t* to, std::size_t count) override {
+    EXPECT_EQ(count_, 0u) << "a read posted before the last was waited for";
+    stream_ = stream;
+    position_ = position;
+    to_ = to;
+    count_ = count;
+  }
+  std::size_t Wait() override {
+    const std::size_t got = ReadAt(stream_, position_, to_, count_);
+    count_ = 0;
+    return got;
+  }
+
+ private:
+  FILE* stream_ = nullptr;
+  std::int64_t position_ = 0;
+  std::uint8_t* to_ = nullptr;
+  std::size_t count_ = 0;
+};
+
+// Every byte the decoder hands its tap, in order.
+class RecordingTap final : public InputTap {
+ public:
+  void Take(const std::uint8_t* bytes, std::size_t count) override {
+    Seen.insert(Seen.end(), bytes, bytes + count);
+  }
+  Bytes Seen;
+};
 
 struct Decoded {
   int Result;
@@ -23,11 +59,14 @@ struct Decoded {
 
 // ownStream: the output is the codec's OutputStream, which the fast path
 // writes past; otherwise a stream of the caller's, written through.
-Decoded DecodeWithCodec(const ScratchDir& dir, const std::string& in, int progress, bool ownStream = true) {
+Decoded DecodeWithCodec(const ScratchDir& dir, const std::string& in, int progress, bool ownStream = true,
+                        BlockReader* reader = nullptr, InputTap* tap = nullptr) {
   std::string out = dir.File("codec.out");
   Decoded d;
   {
     TLZSS codec(progress);
+    codec.Reader = reader;
+    codec.Tap = tap;
     codec.OpenInput(in.c_str(), -1);
     FILE* output = nullptr;
     if (ownStream) {
@@ -91,6 +130,14 @@ void ExpectSameDecoding(const ScratchDir& dir, const Bytes& stream, const std::s
                              << ")";
   ASSERT_TRUE(reporting == plain) << what << ": reporting path differs";
   ASSERT_TRUE(throughStream == plain) << what << ": fast path through a stream of the caller's differs";
+  // Read ahead, and seen by a tap: the tap gets the file's bytes from its
+  // start, in order, at least those the decoder used.
+  DeferredReader reader;
+  RecordingTap tap;
+  ASSERT_TRUE(DecodeWithCodec(dir, in, 0, true, &reader, &tap) == plain) << what << ": reading ahead differs";
+  ASSERT_GE(tap.Seen.size(), static_cast<std::size_t>(plain.InputPosition)) << what;
+  ASSERT_TRUE(std::equal(tap.Seen.begin(), tap.Seen.end(), stream.begin()))
+      << what << ": the tap saw other bytes";
 #ifndef _WIN32
   if (!stream.empty()) {
     ASSERT_TRUE(DecodeFromMemory(dir, stream) == plain)
