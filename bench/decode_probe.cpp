@@ -15,7 +15,9 @@
 // the member at byte N of the file (a container's), and DECODE_PROBE_HASH=1
 // hashes its bytes as a bound SETUP.EXE does (ContainerDigest, its thread
 // included), so that the binding's cost is timed inside the process, apart
-// from the scatter of process starts.
+// from the scatter of process starts. As in SETUP.EXE the next token block
+// is read on the worker thread where there are two processors;
+// DECODE_PROBE_READER=0 reads each on the decoding thread instead.
 // Exits with 0 when every run decoded (and matched), 1 when not, 2 on
 // wrong arguments.
 #include <chrono>
@@ -25,6 +27,7 @@
 #include "lzss.h"
 
 #ifdef _WIN32
+#include "background_reader.h"
 #include "container_digest.h"
 #endif
 
@@ -69,7 +72,13 @@ int main(int argc, char** argv) {
       const char* offset = std::getenv("DECODE_PROBE_OFFSET");
 #ifdef _WIN32
       const char* hash = std::getenv("DECODE_PROBE_HASH");
-      ContainerDigest* digest = hash && *hash == '1' ? new ContainerDigest : nullptr;
+      // As SETUP.EXE has it: the next token block read (and the blocks
+      // hashed) on the worker thread.
+      WorkerThread* worker = new WorkerThread;
+      BackgroundReader* reader = new BackgroundReader(*worker);
+      const char* ahead = std::getenv("DECODE_PROBE_READER");
+      if (worker->Running() && !(ahead && *ahead == '0')) codec.Reader = reader;
+      ContainerDigest* digest = hash && *hash == '1' ? new ContainerDigest(worker) : nullptr;
       codec.Tap = digest;
 #endif
       if (codec.OpenInput(member, offset ? std::atoi(offset) : -1) && codec.OpenOutput(output, -1))
@@ -78,6 +87,8 @@ int main(int argc, char** argv) {
       const std::uint8_t none[SHA256_DIGEST_SIZE] = {};
       if (digest) digest->Matches(none);  // ends the hashing as a bound run does
       delete digest;
+      delete reader;
+      delete worker;
 #endif
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;

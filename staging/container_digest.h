@@ -6,21 +6,15 @@
 
 #include "lzss.h"
 #include "sha256.h"
-#include "win32.h"
+#include "worker_thread.h"
 
-// On Windows with more than one processor the token blocks are hashed by a
-// thread of the digest's own while the decoding goes on, so that the check
-// adds little to the run; everything else is hashed on the caller's
-// thread, in order. The two threads hand each block over through one word
-// in memory, not through the system: a block comes every few dozen
-// microseconds, and under Wine every wait on a system object is a trip to
-// its server. A block the thread has not started on when the decoding
-// needs its bytes back is hashed by the decoding thread itself, so that a
-// hashing thread that the system has set aside never holds the decoding up.
+// The token blocks are hashed on the worker thread, where there is one,
+// while the decoding goes on; everything else is hashed on the caller's
+// thread, in order.
 class ContainerDigest final : public InputTap {
  public:
-  ContainerDigest();
-  ~ContainerDigest();
+  // Without a worker, every block is hashed when it is taken.
+  explicit ContainerDigest(WorkerThread* worker = nullptr) : worker_(worker) {}
   ContainerDigest(const ContainerDigest&) = delete;
   ContainerDigest& operator=(const ContainerDigest&) = delete;
 
@@ -37,15 +31,10 @@ class ContainerDigest final : public InputTap {
   bool Matches(const std::uint8_t expected[SHA256_DIGEST_SIZE]);
 
  private:
-  void EndThread();
-#ifdef _WIN32
-  static DWORD WINAPI HashBlocks(void* self);
-  enum : int { IDLE, BLOCK_POSTED, HASHING, ENDING };
-  HANDLE thread_ = nullptr;
-  int state_ = IDLE;  // read and written with atomic operations only
+  static void HashPending(void* self);
+  WorkerThread* worker_;
   const std::uint8_t* pending_ = nullptr;
   std::size_t pendingSize_ = 0;
-#endif
   Sha256 hash_;
   std::uint64_t taken_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "background_reader.h"
 #include "container_digest.h"
 #include "container_layout.h"
 #include "handoff.h"
@@ -85,10 +86,15 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
 
   TLZSS codec(0);
   if (!codec.OpenInput(archivePath, -1)) return ExtractResult::ArchiveNotOpened;
+  // Where there is a second processor, each member's next token block is
+  // read (and the container's blocks hashed) on it while a block decodes.
+  WorkerThread worker;
+  BackgroundReader reader(worker);
+  if (worker.Running()) codec.Reader = &reader;
   // A bound preloader hashes every byte it takes from SETUP.TMP. A member
   // that fails is then told only once the whole file is known to be the one
   // bound: another file gets the one box about SETUP.TMP instead.
-  ContainerDigest digest;
+  ContainerDigest digest(&worker);
   if (boundDigest) codec.Tap = &digest;
   TString failedPath;
 
@@ -126,6 +132,7 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   bool matches = !boundDigest || (digest.TakeRest(codec.InputStream) && digest.Matches(boundDigest));
   codec.OpenInput(nullptr, -1);   // closes the container
   codec.OpenOutput(nullptr, -1);  // and the last member's output
+  worker.End();                   // nothing of the extraction outlives it
   if (!matches) return ExtractResult::ContainerMismatch;
   if (!failedPath.empty()) ReportDecodeError(failedPath.c_str());
 
