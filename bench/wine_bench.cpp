@@ -179,6 +179,8 @@ double TimeSetupStart(const Medium& medium) {
   unsigned long long fileTime = 0;
   std::string staging;
   if (!(in >> fileTime) || !std::getline(in >> std::ws, staging)) return -1;
+  // The installer wrote the line in text mode: it ends in CR LF.
+  while (!staging.empty() && (staging.back() == '\r' || staging.back() == ' ')) staging.pop_back();
   const std::string host = HostPath(staging);
   if (!host.empty() && host.find("_Orvane3d") != std::string::npos) fs::remove_all(host);
   // FILETIME: 100 ns steps since 1601-01-01, UTC.
