@@ -46,6 +46,7 @@ MainWindow::MainWindow() {
     }
     case ExtractResult::InstallerStarted:
     case ExtractResult::StagingRefused:
+    case ExtractResult::BoundMemberFailed:
       break;
   }
 }

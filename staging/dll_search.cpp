@@ -13,14 +13,8 @@ typedef BOOL(WINAPI* SetDllDirectoryCall)(LPCSTR path);
 // True while SetDllDirectoryA("") is in force, which the installer would
 // inherit: only where SetDefaultDllDirectories is missing or failed.
 bool CurrentDirectoryTakenOut = false;
-
-// Through void (*)(), the one function type GCC lets any other become.
-template <typename Call>
-Call Kernel32Call(const char* name) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (!kernel) return nullptr;
-  return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
-}
+// True from RestoreDllSearchForChildren's undoing of it to the start.
+bool RestoredForChildren = false;
 
 }  // namespace
 
@@ -38,4 +32,12 @@ void RestoreDllSearchForChildren() {
   auto setDllDirectory = Kernel32Call<SetDllDirectoryCall>("SetDllDirectoryA");
   if (setDllDirectory) setDllDirectory(nullptr);  // NULL: the standard search again
   CurrentDirectoryTakenOut = false;
+  RestoredForChildren = true;
+}
+
+void NarrowDllSearchAgain() {
+  if (!RestoredForChildren) return;
+  RestoredForChildren = false;
+  auto setDllDirectory = Kernel32Call<SetDllDirectoryCall>("SetDllDirectoryA");
+  if (setDllDirectory) CurrentDirectoryTakenOut = setDllDirectory("") != 0;
 }

@@ -12,3 +12,7 @@ void NarrowDllSearch();
 // starts, SetDefaultDllDirectories' does not. Called right before the
 // installer starts.
 void RestoreDllSearchForChildren();
+
+// After a start that failed: the narrowing that RestoreDllSearchForChildren
+// undid is put back, since SETUP.EXE goes on to show a box.
+void NarrowDllSearchAgain();

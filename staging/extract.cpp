@@ -14,6 +14,7 @@
 #include "member_name.h"
 #include "paths.h"
 #include "staging_dir.h"
+#include "staging_root.h"
 
 namespace {
 
@@ -54,6 +55,11 @@ void ReportDecodeError(const char* path) { MessageBoxExA(nullptr, DECODE_ERROR_T
 
 ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  // The root taken below stays held until the hand-off is over, on every
+  // way out.
+  struct RootHeldUntilReturn {
+    ~RootHeldUntilReturn() { ReleaseStagingRoot(); }
+  } rootHeld;
 
   TString stagingRoot = FindStagingRoot();
   TString stagingDir = stagingRoot + StagingDirName;
@@ -115,6 +121,13 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
     // opened for them.
     bool failed = CheckMemberName(name.c_str()) != MemberNameFault::None ||
                   outputPath.size() >= static_cast<std::size_t>(PATH_BUFFER_SIZE);
+    // Someone put another directory in its place since the last member:
+    // nothing more goes there, and nothing is deleted through the path.
+    if (!failed && !IsOwnStagingDir(stagingDir.c_str())) {
+      worker.End();
+      ReportDecodeError(stagingDir.c_str());
+      return ExtractResult::StagingRefused;
+    }
     if (!failed) {
       NoteStagedFile(name.c_str());
       codec.OpenOutput(outputPath.c_str(), -1);
@@ -133,11 +146,31 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   codec.OpenInput(nullptr, -1);   // closes the container
   codec.OpenOutput(nullptr, -1);  // and the last member's output
   worker.End();                   // nothing of the extraction outlives it
-  if (!matches) return ExtractResult::ContainerMismatch;
-  if (!failedPath.empty()) ReportDecodeError(failedPath.c_str());
-
-  return LaunchInstaller(window, stagingRoot.c_str(), mediumDirectory) ? ExtractResult::InstallerStarted
-                                                                       : ExtractResult::InstallerNotStarted;
+  ExtractResult result = ExtractResult::InstallerStarted;
+  if (!matches) {
+    result = ExtractResult::ContainerMismatch;
+  } else if (boundDigest && !failedPath.empty()) {
+    // The file is the one bound, so the member failed for a fault of the
+    // machine (a read, a full disk): the installer would start without
+    // what followed it and look for it elsewhere. It does not start.
+    DiscardStaging(stagingDir.c_str());
+    ReportDecodeError(failedPath.c_str());
+    result = ExtractResult::BoundMemberFailed;
+  } else {
+    if (!failedPath.empty()) ReportDecodeError(failedPath.c_str());
+    switch (LaunchInstaller(window, stagingRoot.c_str(), mediumDirectory)) {
+      case HandOff::Started:
+        break;
+      case HandOff::NotStarted:
+        result = ExtractResult::InstallerNotStarted;
+        break;
+      case HandOff::StagingLost:
+        ReportDecodeError(stagingDir.c_str());
+        result = ExtractResult::StagingRefused;
+        break;
+    }
+  }
+  return result;
 }
 
 void ReadArchiveName(FILE* stream, TString& destination, InputTap* tap) {

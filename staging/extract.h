@@ -15,12 +15,17 @@ enum class ExtractResult {
   // SETUP.TMP (ArchivePath) could not be opened: nothing read, written or
   // started.
   ArchiveNotOpened,
-  // The staging directory is not the one this run created: the decode-error
-  // box was shown, and nothing read, written or started.
+  // The staging directory is not, or is no longer, the one this run
+  // created: the decode-error box named it, nothing more was written,
+  // nothing started and nothing deleted.
   StagingRefused,
   // A bound preloader's SETUP.TMP is not the file it is bound to: members
   // may have been written, the installer was not started, and no box shown.
   ContainerMismatch,
+  // A bound preloader's SETUP.TMP is its own, yet a member failed: a read
+  // fault. What the run unpacked is gone, the member's box was shown, and
+  // nothing started.
+  BoundMemberFailed,
 };
 
 // Writes the members of SETUP.TMP into the staging directory, then
@@ -31,7 +36,7 @@ enum class ExtractResult {
 //
 // With a bound digest (null: not bound), SETUP.TMP is hashed as it is read
 // and then to its end, and nothing is started unless the whole file has
-// that SHA-256.
+// that SHA-256 and every member was unpacked.
 ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest = nullptr);
 
 // The one message the user sees: "Fehler beim Decodieren!", no owner, OK

@@ -13,8 +13,10 @@ namespace {
 const char INI_NAME[] = "Install.ini";
 }
 
-bool LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory) {
-  TString iniPath = TString(stagingRoot) + StagingDirName + INI_NAME;
+HandOff LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory) {
+  TString stagingDir = TString(stagingRoot) + StagingDirName;
+  TString iniPath = stagingDir + INI_NAME;
+  if (!IsOwnStagingDir(stagingDir.c_str())) return HandOff::StagingLost;
   NoteStagedFile(INI_NAME);
   HANDLE ini = CreateFileA(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -36,7 +38,13 @@ bool LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDir
   TString commandLine = quoted ? TString("\"") + InstallerPath + "\"" : InstallerPath;
   commandLine += " ";
   commandLine.AppendDecimal(handle);
+  // The last look before the start: the installer runs only from the
+  // directory this run created.
+  if (!IsOwnStagingDir(stagingDir.c_str())) return HandOff::StagingLost;
   RestoreDllSearchForChildren();
   // WinExec's values up to 31 are errors.
-  return WinExec(commandLine.c_str(), SW_SHOWNORMAL) > 31;
+  if (WinExec(commandLine.c_str(), SW_SHOWNORMAL) > 31) return HandOff::Started;
+  // A box follows, and the DLLs it loads are searched for as before.
+  NarrowDllSearchAgain();
+  return HandOff::NotStarted;
 }

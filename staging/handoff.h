@@ -3,7 +3,15 @@
 
 #include "win32.h"
 
-// Writes Install.ini and starts InstallerPath with the window's handle.
-// False when the installer could not be started (it was not unpacked, or
-// the system refused to start it).
-bool LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory);
+enum class HandOff {
+  Started,
+  // Not unpacked, or the system refused to start it.
+  NotStarted,
+  // The staging directory is no longer the one this run created: nothing
+  // was written or started there.
+  StagingLost,
+};
+
+// Writes Install.ini and starts InstallerPath with the window's handle,
+// each only while the staging directory is this run's own.
+HandOff LaunchInstaller(HWND window, const char* stagingRoot, const char* mediumDirectory);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "staging_root.h"
+
 // Defined here, in this order, so that they are constructed before WinMain
 // in this order and destroyed after it in the reverse order.
 TString StagingDirName = "_Orvane3d\\";
@@ -92,7 +94,11 @@ void MakeTempFileName(char* out, const char* prefix) {
   if (length == 0 || length >= static_cast<DWORD>(TEMP_PATH_BUFFER_SIZE)) tempPath[0] = '\0';
 
   char root[4] = {tempPath[0], ':', '\\', '\0'};
-  if (FileExists(tempPath) && GetDriveTypeA(root) != DRIVE_CDROM) {
+  // Each directory that could hold the name is taken as the staging root
+  // first: one that is a link, junction or mount point, or a shared one
+  // that someone else owns, counts as missing.
+  if (FileExists(tempPath) && GetDriveTypeA(root) != DRIVE_CDROM &&
+      TakeStagingRoot(tempPath, RootKind::UsersOwn)) {
     // The system writes up to MAX_PATH characters; the name is taken only
     // when it fits the caller's buffer. A name too long for it counts as a
     // failed call: its file is deleted again.
@@ -115,7 +121,7 @@ void MakeTempFileName(char* out, const char* prefix) {
   }
 
   if (!FileExists(FALLBACK_DIR)) CreateDirectoryA(FALLBACK_DIR, nullptr);
-  if (FileExists(FALLBACK_DIR)) {
+  if (FileExists(FALLBACK_DIR) && TakeStagingRoot(FALLBACK_DIR, RootKind::Shared)) {
     for (unsigned i = 0; i < FALLBACK_NAMES; ++i) {
       SetNumberedName(out, TString(FALLBACK_DIR) + "QTX", i, ".tmp");
       if (CreateProbeFile(out)) return;
@@ -123,7 +129,11 @@ void MakeTempFileName(char* out, const char* prefix) {
   }
 
   // Last resort: a name in the current directory; no file is made. After
-  // 65,535 names every number has been tried once: out is then empty.
+  // 65,535 names every number has been tried once: out is then empty. So
+  // it is when the current directory is no root to trust either; no root
+  // is held then (StagingRootHeld).
+  out[0] = '\0';
+  if (!TakeStagingRoot("", RootKind::Shared)) return;
   for (unsigned tries = 0; tries < LAST_RESORT_TRIES; ++tries) {
     ++LastResortCounter;
     if (LastResortCounter == 0) LastResortCounter = 1;

@@ -37,6 +37,10 @@ std::size_t AfterLastSeparator(const char* path, std::size_t from);
 
 bool FileExists(const char* path);
 char* ModuleDirectory(char* buffer);  // buffer of PATH_BUFFER_SIZE bytes
+// Takes the directory of the name it gives as the staging root
+// (staging_root.h), passing over those that cannot be trusted.
 void MakeTempFileName(char* out, const char* prefix);
 bool MakePath(const char* path);
+// The staging root, which it leaves held (staging_root.h); "" with none
+// held when no directory could be trusted.
 TString FindStagingRoot();

@@ -3,8 +3,10 @@
 
 #include <cstring>
 
+#include "held_directory.h"
 #include "paths.h"
 #include "private_security.h"
+#include "staging_root.h"
 #include "tstring.h"
 
 namespace {
@@ -20,25 +22,12 @@ TString StagingName(std::uint32_t number) {
 }
 
 // The directory this run created, without its trailing backslash, and the
-// handle that holds it; empty and INVALID_HANDLE_VALUE when there is none.
+// handle that holds it; empty and not held when there is none.
 TString OwnDirectory;
-HANDLE Held = INVALID_HANDLE_VALUE;
+HeldDirectory Held;
 // The names of the files this run wrote into it, each followed by '/',
 // which no member name holds.
 TString StagedFiles;
-
-bool IsPlainDirectory(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// The object behind the handle itself: FILE_FLAG_OPEN_REPARSE_POINT opens a
-// link as the link, not as what it points to. (Wine opens what it points
-// to; the path's attributes, which IsOwnStagingDir reads too, show the link.)
-bool HeldIsPlainDirectory() {
-  BY_HANDLE_FILE_INFORMATION information;
-  return GetFileInformationByHandle(Held, &information) && IsPlainDirectory(information.dwFileAttributes);
-}
 
 }  // namespace
 
@@ -50,28 +39,23 @@ StagingCreation CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? StagingCreation::NameTaken
                                                                        : StagingCreation::Failed;
   }
-  // Read access makes the share mode count: without FILE_SHARE_DELETE no one
-  // else may open the directory for deletion, which a rename needs too.
-  Held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  OwnDirectory = path;
   // Replaced between its creation and the opening: not ours to use.
-  if (Held == INVALID_HANDLE_VALUE || OwnDirectory.empty() || !HeldIsPlainDirectory()) ReleaseStagingDir();
+  if (Held.Hold(path)) OwnDirectory = path;
+  if (OwnDirectory.empty()) ReleaseStagingDir();
   return StagingCreation::Created;
 }
 
 bool IsOwnStagingDir(const char* directory) {
-  if (Held == INVALID_HANDLE_VALUE) return false;
+  if (!Held.Held()) return false;
   std::size_t length = OwnDirectory.size();
   if (std::strncmp(directory, OwnDirectory.c_str(), length) != 0 || directory[length] != '\\' ||
       directory[length + 1] != '\0')
     return false;
-  return HeldIsPlainDirectory() && IsPlainDirectory(GetFileAttributesA(OwnDirectory.c_str()));
+  return Held.IsAt(OwnDirectory.c_str());
 }
 
 void ReleaseStagingDir() {
-  if (Held != INVALID_HANDLE_VALUE) CloseHandle(Held);
-  Held = INVALID_HANDLE_VALUE;
+  Held.Release();
   OwnDirectory = "";
 }
 
@@ -118,11 +102,12 @@ void DiscardStaging(const char* directory) {
 // built (a staging directory that others could use is never made), and for a directory whose installer path
 // would not fit a path buffer (nothing could be staged in it).
 void ChooseStagingDir() {
-  ReleaseStagingDir();  // a directory of an earlier choice is let go
+  ReleaseStagingDir();  // a directory and root of an earlier choice are let go
+  ReleaseStagingRoot();
   TString root = FindStagingRoot();
   std::uint32_t number = STAGING_NUMBERS;
   PrivateSecurity security;
-  if (BuildPrivateSecurity(security)) {
+  if (StagingRootHeld() && BuildPrivateSecurity(security)) {
     for (std::uint32_t i = 1; i <= STAGING_NUMBERS; ++i) {
       TString candidate = root + StagingBaseName;
       candidate.AppendDecimal(i);

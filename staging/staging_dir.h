@@ -30,8 +30,10 @@ void ChooseStagingDir();
 StagingCreation CreateStagingDir(const char* path, SECURITY_ATTRIBUTES* security);
 
 // True when `directory` (with its trailing backslash) is the directory this
-// run created and holds, and both the held directory and the path still name
-// a plain directory, no reparse point (link, junction, mount point).
+// run created and holds, and the path, opened anew without following a
+// reparse point (link, junction, mount point), is still that very
+// directory. Asked before anything is written into it, started from it or
+// deleted from it.
 bool IsOwnStagingDir(const char* directory);
 
 // Closes the handle and forgets the directory; IsOwnStagingDir is false

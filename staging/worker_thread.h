@@ -4,14 +4,18 @@
 
 #include "win32.h"
 
-// On Windows with more than one processor the jobs run on a thread of the
-// worker's own; otherwise, and on the test platform, each runs when it is
-// posted. The threads hand each job over through one word in memory, not
-// through the system: a job comes every few dozen microseconds, and under
-// Wine every wait on a system object is a trip to its server. A job the
-// thread has not started when its results are needed is taken back and run
-// by the thread that needs them, so that a thread the system has set aside
-// never holds the decoding up.
+// Where the process may run on two processors of different cores, the jobs
+// run on a thread of the worker's own; otherwise each runs when it is
+// posted. Two logical processors of one core would only take turns with
+// the decoding.
+//
+// The threads hand a job over through one word in memory while both are
+// busy: a job comes every few dozen microseconds, and under Wine every wait
+// on a system object is a trip to its server. A thread that finds nothing
+// to do spins for a bounded time, yielding its processor now and then, and
+// then waits on an event, which the other thread sets only when it sees
+// the flag that says so. A job the thread has not started when its results
+// are needed is taken back and run by the thread that needs them.
 class WorkerThread {
  public:
   // Each lane holds at most one job at a time; jobs of different lanes are
@@ -25,7 +29,7 @@ class WorkerThread {
   WorkerThread& operator=(const WorkerThread&) = delete;
 
   // Whether jobs run on a thread of their own.
-  bool Running() const;
+  bool Running() const { return thread_ != nullptr; }
 
   // Hands `job` to the thread. The lane's job before must be done (Finish).
   void Post(Lane lane, Job job, void* context);
@@ -34,17 +38,28 @@ class WorkerThread {
   // Finishes every lane's job and ends the thread.
   void End();
 
-#ifdef _WIN32
+  // Whether the process may run on two processors that are not two logical
+  // processors of one core.
+  static bool TwoCoresAllowed();
+
  private:
   enum : int { IDLE, POSTED, RUNNING };
   struct Slot {
     int State = IDLE;  // read and written with atomic operations only
+    int Waiter = 0;    // the caller waits on done_ for this lane's job
     Job Work = nullptr;
     void* Context = nullptr;
   };
   static DWORD WINAPI Serve(void* self);
+  bool RunPosted();
+  bool AnyPosted();
+  void WakeThread();
+  void CloseAll();
+
   HANDLE thread_ = nullptr;
-  int ending_ = 0;  // atomic too
+  HANDLE work_ = nullptr;  // set for a thread asleep when a job or the end comes
+  HANDLE done_ = nullptr;  // set for a caller asleep when its job is done
+  int ending_ = 0;         // atomic
+  int sleeping_ = 0;       // atomic: the thread waits on work_
   Slot slots_[LANE_COUNT];
-#endif
 };

@@ -3,6 +3,8 @@
 // module path of our choosing (one too long for its buffer among them), a
 // missing temporary directory, and what only the stand-in records: the
 // message box's fields, the wait cursor, the installer's command line.
+#include <filesystem>
+
 #include "extract_fixture.h"
 
 namespace {
@@ -79,14 +81,20 @@ TEST_F(SteeredExtract, AMemberCutShortFailsAndKeepsWhatWasWritten) {
 
 // Bound: a member that fails is told only once SETUP.TMP proved to be the
 // one bound, after it was read to its end; with another, nothing is told
-// here (the caller's box names SETUP.TMP) and nothing starts.
+// here (the caller's box names SETUP.TMP) and nothing starts. Mended: with
+// its own container nothing starts either (the installer would run without
+// the members behind the failing one): what the run unpacked is gone
+// before the member's box.
 TEST_F(SteeredExtract, ABoundRunTellsAFailingMemberOnlyOfItsOwnContainer) {
-  const Bytes own = MakeContainer({{"INSTALL.EXE", Member("MZ installer")}, {"BAD.BIN", BadMember()}});
+  const Bytes own = MakeContainer(
+      {{"INSTALL.EXE", Member("MZ installer")}, {"BAD.BIN", BadMember()}, {"LATER.BIN", Member("later")}});
   BindTo(own);
   WriteArchive(own);
-  EXPECT_TRUE(Run());
+  EXPECT_FALSE(Run());
   ExpectOneFailure(Staged("BAD.BIN"));
-  EXPECT_EQ(result_, ExtractResult::InstallerStarted);
+  EXPECT_EQ(result_, ExtractResult::BoundMemberFailed);
+  EXPECT_TRUE(Standin().Started.empty());
+  EXPECT_EQ(List("c:\\windows\\temp\\"), std::vector<std::string>{});
 
   Restart();
   Bytes other = own;
@@ -96,6 +104,27 @@ TEST_F(SteeredExtract, ABoundRunTellsAFailingMemberOnlyOfItsOwnContainer) {
   EXPECT_EQ(result_, ExtractResult::ContainerMismatch);
   EXPECT_TRUE(Standin().Messages.empty());
   EXPECT_TRUE(Standin().Started.empty());
+}
+
+// Mended: before each member the staging directory is looked at anew. One
+// that another took the place of between two members gets nothing more:
+// the box names it, nothing starts, and nothing is deleted through the path.
+TEST_F(SteeredExtract, AStagingDirectorySwappedBetweenMembersGetsNothingMore) {
+  WriteArchive(MakeContainer({{"A.BIN", Member("a")}, {"INSTALL.EXE", Member("MZ ours")}}));
+  const std::string own = "c:\\windows\\temp\\_Orvane3d1";
+  Standin().BeforeCall = [&](const std::string& call, const std::string& path) {
+    // The look before the second member.
+    if (call != "CreateFileA" || path != own || !Exists(Staged("A.BIN")) || Exists("c:\\moved")) return;
+    std::filesystem::rename(HostPath(own), HostPath("c:\\moved"));
+    MakeDir(STAGING);
+    MakeFile(Staged("THEIRS.DAT"), BytesOf("theirs"));
+  };
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(result_, ExtractResult::StagingRefused);
+  ExpectOneFailure(STAGING);
+  EXPECT_TRUE(Standin().Started.empty());
+  EXPECT_EQ(List(STAGING), std::vector<std::string>{"THEIRS.DAT"});
+  EXPECT_EQ(List("c:\\moved\\"), std::vector<std::string>{"A.BIN"});
 }
 
 TEST_F(SteeredExtract, TheMediumDirectoryComesFromTheModulePath) {

@@ -1,6 +1,9 @@
 // The hand-off: Install.ini and TProfile on the stand-in and on the real API
 // alike; the installer's command line where it can be seen, on the stand-in
 // (the real platform would start whatever the line names).
+#include <filesystem>
+#include <tuple>
+
 #include "dll_search.h"
 #include "handoff.h"
 #include "profile.h"
@@ -13,13 +16,13 @@ class Handoff : public StagingTest {
   void SetUp() override {
     StagingTest::SetUp();
     StagingDirName = "_Orvane3d1\\";
-    MakeDir(Staging());
+    CreateStagingDir((Temp() + "_Orvane3d1").c_str(), nullptr);
     InstallerPath = (Staging() + "INSTALL.EXE").c_str();
   }
   static HWND Window(std::uintptr_t value) { return reinterpret_cast<HWND>(value); }
   std::string Staging() const { return Temp() + "_Orvane3d1\\"; }
-  void Launch(std::uintptr_t window, const char* medium = "d:\\") {
-    LaunchInstaller(Window(window), Temp().c_str(), medium);
+  HandOff Launch(std::uintptr_t window, const char* medium = "d:\\") {
+    return LaunchInstaller(Window(window), Temp().c_str(), medium);
   }
 };
 
@@ -95,29 +98,62 @@ TEST_F(Handoff, HandlesAreUnsignedDecimalsWithoutLeadingZeros) {
   }
 }
 
-TEST_F(Handoff, AnInstallIniThatCannotBeCreatedStillStartsTheInstaller) {
-  StagingDirName = "_Orvane3d9\\";  // no such directory
-  InstallerPath = (Temp() + "_Orvane3d9\\INSTALL.EXE").c_str();
-  Launch(5);
-  EXPECT_FALSE(Exists(Temp() + "_Orvane3d9"));
-  EXPECT_EQ(StartedCommandLines(), std::vector<std::string>{Temp() + "_Orvane3d9\\INSTALL.EXE 5"});
+// Mended: Install.ini goes, and the installer starts, only in the directory
+// this run created, looked at anew right before each: one that is gone, or
+// that another took the place of (just before the look before Install.ini,
+// or the one before the start), gets nothing more written or started. (The
+// platform refuses the rename of the held directory outright; the stand-in
+// cannot, so the look has to see it.)
+TEST_F(Handoff, NothingIsWrittenOrStartedWhereTheStagingDirectoryIsNoLongerOurs) {
+  const std::string own = Temp() + "_Orvane3d1", moved = Temp() + "moved";
+  for (int swapAtLook : {1, 2}) {
+    SCOPED_TRACE(swapAtLook);
+    Restart();  // SetUp made the staging directory anew
+    MakeFile(Staging() + "INSTALL.EXE", BytesOf("MZ"));
+    int looks = 0;
+    Standin().BeforeCall = [&](const std::string& call, const std::string& path) {
+      if (call != "CreateFileA" || path != own || ++looks != swapAtLook) return;
+      std::filesystem::rename(Host(own), Host(moved));
+      MakeDir(Staging());
+      MakeFile(Staging() + "INSTALL.EXE", BytesOf("MZ theirs"));
+    };
+    EXPECT_EQ(Launch(5), HandOff::StagingLost);
+    EXPECT_TRUE(Standin().Started.empty());
+    EXPECT_EQ(List(Staging()), std::vector<std::string>{"INSTALL.EXE"});
+  }
+  ReleaseStagingDir();
+  Standin().BeforeCall = nullptr;
+  EXPECT_EQ(Launch(5), HandOff::StagingLost);
+  EXPECT_TRUE(Standin().Started.empty());
 }
 
 // Mended: the installer gets the DLL search the system would give it.
 // SetDefaultDllDirectories narrows SETUP.EXE's own search and does not pass
 // to the programs it starts; SetDllDirectoryA("") would, so where it is the
-// only call there, it is undone right before the installer starts.
+// only call there, it is undone right before the installer starts, and put
+// back when the start failed, before the box that follows loads anything.
 TEST_F(Handoff, TheInstallerGetsTheSystemsDllSearch) {
-  const std::pair<std::set<std::string>, std::vector<std::string>> cases[] = {
-      {{"SetDefaultDllDirectories", "SetDllDirectoryA"}, {"SetDefaultDllDirectories(0x800)", "WinExec"}},
-      {{"SetDllDirectoryA"}, {"SetDllDirectoryA(\"\")", "SetDllDirectoryA(NULL)", "WinExec"}},
-      {{}, {"WinExec"}}};
+  const std::string narrowed = "SetDllDirectoryA(\"\")";
+  const std::tuple<std::set<std::string>, bool, std::vector<std::string>> cases[] = {
+      {{"SetDefaultDllDirectories", "SetDllDirectoryA"},
+       true,
+       {"SetDefaultDllDirectories(0x800)", "WinExec"}},
+      {{"SetDefaultDllDirectories", "SetDllDirectoryA"},
+       false,
+       {"SetDefaultDllDirectories(0x800)", "WinExec"}},
+      {{"SetDllDirectoryA"}, true, {narrowed, "SetDllDirectoryA(NULL)", "WinExec"}},
+      {{"SetDllDirectoryA"}, false, {narrowed, "SetDllDirectoryA(NULL)", "WinExec", narrowed}},
+      {{}, false, {"WinExec"}}};
   for (const auto& c : cases) {
-    Standin().Kernel32Exports = c.first;
+    Standin().Kernel32Exports = std::get<0>(c);
     Standin().DllSearchAndStarts.clear();
+    if (std::get<1>(c))
+      MakeFile(Staging() + "INSTALL.EXE", BytesOf("MZ"));
+    else
+      DeleteFileA((Staging() + "INSTALL.EXE").c_str());
     NarrowDllSearch();
-    Launch(5);
-    EXPECT_EQ(Standin().DllSearchAndStarts, c.second);
+    EXPECT_EQ(Launch(5), std::get<1>(c) ? HandOff::Started : HandOff::NotStarted);
+    EXPECT_EQ(Standin().DllSearchAndStarts, std::get<2>(c));
   }
 }
 

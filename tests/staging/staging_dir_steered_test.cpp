@@ -1,10 +1,14 @@
 // The staging directory on a steered platform, so on the stand-in only:
 // another process that acts between our calls (a directory or link that
 // appears just before we create or open ours), links at staging names, a
-// token that cannot be read, and the exact descriptor CreateDirectoryA gets.
+// token that cannot be read, and the exact descriptor CreateDirectoryA gets;
+// roots that are links or someone else's, an elevated token, and the
+// processors the worker may use.
 #include <filesystem>
+#include <functional>
 
 #include "staging_fixture.h"
+#include "worker_thread.h"
 
 namespace {
 
@@ -119,4 +123,160 @@ TEST_F(SteeredStagingDir, CleanUpThroughALinkDeletesNothing) {
   EXPECT_FALSE(Own(1));
   CleanUpStaging((Staging(1) + "\\INSTALL.EXE").c_str());
   ExpectTheirsUntouched("c:\\elsewhere");
+}
+
+namespace {
+
+// A root that someone else prepared, and where the staging directory goes
+// then: the next root that can be trusted ("" is the current directory),
+// or none at all.
+struct RootCase {
+  const char* Name;
+  std::function<void()> Prepare;
+  const char* Staging;  // the own staging directory, or null for none
+};
+
+void LinkAt(const std::string& windowsPath, const std::string& targetWindowsPath) {
+  std::filesystem::create_directories(HostPath(targetWindowsPath));
+  std::filesystem::create_symlink(HostPath(targetWindowsPath), HostPath(windowsPath));
+}
+void NoTemp() { Standin().TempPath = "c:\\nowhere\\"; }
+
+const RootCase ROOT_CASES[] = {
+    {"a plain temporary directory", [] {}, "c:\\windows\\temp\\_Orvane3d1\\"},
+    {"a temporary directory that is a link",
+     [] {
+       Standin().TempPath = "c:\\linked\\";
+       LinkAt("c:\\linked", "c:\\elsewhere");
+     },
+     "c:\\temp\\_Orvane3d1\\"},
+    {"c:\\temp of the Administrators",
+     [] {
+       NoTemp();
+       std::filesystem::create_directories(HostPath("c:\\temp"));
+       Standin().Owners["c:\\temp"] = "S-1-5-32-544";
+     },
+     "c:\\temp\\_Orvane3d1\\"},
+    {"c:\\temp of TrustedInstaller",
+     [] {
+       NoTemp();
+       std::filesystem::create_directories(HostPath("c:\\temp"));
+       Standin().Owners["c:\\temp"] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+     },
+     "c:\\temp\\_Orvane3d1\\"},
+    {"c:\\temp of another user",
+     [] {
+       NoTemp();
+       std::filesystem::create_directories(HostPath("c:\\temp"));
+       Standin().Owners["c:\\temp"] = "S-1-5-21-1-2-3-1002";
+     },
+     "_Orvane3d1\\"},
+    {"c:\\temp that is a link",
+     [] {
+       NoTemp();
+       LinkAt("c:\\temp", "c:\\elsewhere");
+     },
+     "_Orvane3d1\\"},
+    {"a current directory of another user as the last resort",
+     [] {
+       NoTemp();
+       Standin().FailingDirectories.insert("c:\\temp");
+       Standin().Owners["c:\\work"] = "S-1-5-21-1-2-3-1002";
+     },
+     nullptr},
+    {"a current directory that is a link as the last resort",
+     [] {
+       NoTemp();
+       Standin().FailingDirectories.insert("c:\\temp");
+       LinkAt("c:\\linked", "c:\\elsewhere");
+       Standin().CurrentDirectory = "c:\\linked\\";
+     },
+     nullptr},
+};
+
+}  // namespace
+
+// Mended: a root that is a reparse point, or a shared one that someone else
+// owns, counts as one that takes no file; the search goes on, and with no
+// root to trust no staging directory is made at all.
+TEST_F(SteeredStagingDir, OnlyATrustedRootTakesTheStagingDirectory) {
+  for (const RootCase& c : ROOT_CASES) {
+    SCOPED_TRACE(c.Name);
+    Restart();
+    c.Prepare();
+    ChooseStagingDir();
+    if (c.Staging) {
+      EXPECT_TRUE(IsOwnStagingDir(c.Staging));
+    } else {
+      EXPECT_STREQ(StagingDirName.c_str(), "_Orvane3d32000\\");
+      EXPECT_TRUE(Standin().CreatedDirectories.empty() ||
+                  Standin().CreatedDirectories == std::vector<std::string>{"c:\\temp\\"});
+    }
+    EXPECT_FALSE(Exists("c:\\elsewhere\\_Orvane3d1"));
+  }
+}
+
+// Mended: the root is held, and the second look at it (ExtractArchive's)
+// must find the same directory: a c:\temp\ replaced by a link between the
+// two is no root, and what comes out of the search then is not the
+// directory this run made.
+TEST_F(SteeredStagingDir, ARootReplacedAfterTheChoiceIsNoRoot) {
+  NoTemp();
+  ChooseStagingDir();
+  ASSERT_TRUE(IsOwnStagingDir("c:\\temp\\_Orvane3d1\\"));
+  std::filesystem::rename(HostPath("c:\\temp"), HostPath("c:\\moved"));
+  LinkAt("c:\\temp", "c:\\elsewhere");
+  MakeTheirs("c:\\elsewhere\\_Orvane3d1");
+  EXPECT_EQ(FindStagingRoot().c_str(), std::string());
+  EXPECT_FALSE(IsOwnStagingDir("c:\\temp\\_Orvane3d1\\"));
+  ExpectTheirsUntouched("c:\\elsewhere\\_Orvane3d1");
+}
+
+// Mended: in an elevated run the staging directory carries a High label
+// with no-write-up, inherited by what is made inside; a run that is not
+// elevated (or a system without labels) gets no SACL.
+TEST_F(SteeredStagingDir, AnElevatedRunLabelsTheDirectoryHigh) {
+  for (DWORD rid : {0u, 0x2000u, 0x3000u, 0x4000u}) {
+    SCOPED_TRACE(rid);
+    Restart();
+    Standin().IntegrityRid = rid;
+    ChooseStagingDir();
+    ASSERT_TRUE(Own(1));
+    auto sacl = Standin().DirectorySacls.find(Staging(1));
+    if (rid < 0x3000) {
+      EXPECT_TRUE(sacl == Standin().DirectorySacls.end());
+      continue;
+    }
+    ASSERT_TRUE(sacl != Standin().DirectorySacls.end());
+    const int inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    EXPECT_EQ(sacl->second.Aces,
+              (std::vector<RecordedAce>{{SYSTEM_MANDATORY_LABEL_ACE_TYPE, inherited,
+                                         SYSTEM_MANDATORY_LABEL_NO_WRITE_UP, "S-1-16-12288"}}));
+  }
+}
+
+// Mended: a second thread only where the process may run on two cores.
+TEST_F(SteeredStagingDir, TheWorkerRunsOnlyWithTwoCoresAllowed) {
+  const struct {
+    DWORD_PTR Affinity;
+    std::vector<DWORD_PTR> Cores;
+    bool CoresKnown;
+    bool Running;
+  } cases[] = {
+      {0x3, {0x1, 0x2}, true, true},   // two cores
+      {0x1, {0x1, 0x2}, true, false},  // bound to one processor
+      {0x3, {0x3}, true, false},       // two logical processors of one core
+      {0x5, {0x3, 0xC}, true, true},   // one of each of two such cores
+      {0x3, {0x3}, false, true},       // XP before SP3 cannot tell cores apart
+  };
+  for (const auto& c : cases) {
+    Standin().AffinityMask = c.Affinity;
+    Standin().Cores = c.Cores;
+    if (c.CoresKnown)
+      Standin().Kernel32Exports.insert("GetLogicalProcessorInformation");
+    else
+      Standin().Kernel32Exports.erase("GetLogicalProcessorInformation");
+    WorkerThread worker;
+    EXPECT_EQ(worker.Running(), c.Running) << std::hex << c.Affinity;
+  }
 }

@@ -27,6 +27,7 @@
 
 #include "paths.h"
 #include "staging_dir.h"
+#include "staging_root.h"
 #include "test_files.h"
 
 // One entry of a DACL: type, flags, access mask, "S-1-5-18".
@@ -69,6 +70,7 @@ class StagingTest : public ::testing::Test {
     SetEnvironmentVariableA("TEMP", temp.c_str());
     SetCurrentDirectoryA(Work().c_str());
     ReleaseStagingDir();
+    ReleaseStagingRoot();
     LastResortCounter = 0;
     StagingDirName = "_Orvane3d\\";
     InstallerPath = "";
@@ -76,6 +78,7 @@ class StagingTest : public ::testing::Test {
 
   void TearDown() override {
     ReleaseStagingDir();  // a held directory could not be removed with the scratch directory
+    ReleaseStagingRoot();
     SetCurrentDirectoryA(previousDirectory_.c_str());
     SetEnvironmentVariableA("TMP", previousTmp_.c_str());
     SetEnvironmentVariableA("TEMP", previousTemp_.c_str());

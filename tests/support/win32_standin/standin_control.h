@@ -27,10 +27,15 @@
 // name can be created over it. FILE_FLAG_OPEN_REPARSE_POINT opens the link
 // itself; CREATE_NEW and CreateDirectoryA never follow one.
 //
-// Security. The process's token has one user (STANDIN_USER_SID). A
-// descriptor given to CreateDirectoryA is checked as the platform checks it
-// (a malformed one fails the call) and its DACL recorded per directory
-// (DirectoryDacls); the host directory's permissions do not change.
+// Security. The process's token has one user (STANDIN_USER_SID), who owns
+// every file but those named in Owners. A descriptor given to
+// CreateDirectoryA is checked as the platform checks it (a malformed one
+// fails the call) and its DACL and SACL recorded per directory
+// (DirectoryDacls, DirectorySacls); the host directory's permissions do not
+// change.
+//
+// Threads and events are the host's own, so that code that hands work to a
+// second thread runs as it does on the platform, under the sanitizers too.
 #pragma once
 
 #include <functional>
@@ -99,10 +104,21 @@ struct StandinState {
   // The kernel32 functions that GetProcAddress finds beyond the declared
   // ones: "SetDefaultDllDirectories", "SetDllDirectoryA" (Windows 8 has both,
   // XP SP1 only the second, XP neither).
-  std::set<std::string> Kernel32Exports = {"SetDefaultDllDirectories", "SetDllDirectoryA"};
+  std::set<std::string> Kernel32Exports = {"SetDefaultDllDirectories", "SetDllDirectoryA",
+                                           "GetLogicalProcessorInformation"};
   // Runs at the start of CreateDirectoryA and CreateFileA with the call's
   // name and its path: another process acting just before the call.
   std::function<void(const std::string& call, const std::string& path)> BeforeCall;
+  // The owner of a file or directory (its full Windows path, lower case,
+  // without a trailing backslash) where it is not the token's user.
+  std::map<std::string, std::string> Owners;
+  // The last sub-authority of the token's integrity level; 0 makes the
+  // query fail, as on the systems before Vista.
+  DWORD IntegrityRid = 0;
+  // The processors the process may run on, and the processors of each core
+  // as GetLogicalProcessorInformation reports them.
+  DWORD_PTR AffinityMask = 0x3;
+  std::vector<DWORD_PTR> Cores = {0x1, 0x2};
 
   // Read back.
   // The calls that change the DLL search and the starts of programs, in
@@ -115,6 +131,8 @@ struct StandinState {
   // The DACL of each directory created with a descriptor that has one, by
   // the Windows path as passed.
   std::map<std::string, RecordedDacl> DirectoryDacls;
+  // The SACL (a mandatory label's entry) likewise.
+  std::map<std::string, RecordedDacl> DirectorySacls;
   DWORD LastError = 0;
   int GetFileAttributesCalls = 0;
   LPCSTR LoadedCursor = nullptr;
@@ -142,3 +160,9 @@ std::string SidText(const void* sid);
 
 // The handle that the stand-in's message box and cursor calls accept.
 HCURSOR StandinWaitCursor();
+
+// For CloseHandle: closes a thread's or event's handle; false for others.
+bool CloseSyncObject(HANDLE handle);
+// What GetProcAddress gives for "GetLogicalProcessorInformation": the
+// processors of Standin().Cores, one entry a core.
+BOOL StandinGetLogicalProcessorInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION* buffer, DWORD* length);

@@ -13,13 +13,15 @@
 
 #include "paths.h"
 #include "staging_dir.h"
+#include "staging_root.h"
 #include "test_files.h"
 #include "standin_control.h"
 
 class StandinTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ReleaseStagingDir();  // a staging directory of an earlier test is not this one's
+    ReleaseStagingDir();  // a staging directory or root of an earlier test is not this one's
+    ReleaseStagingRoot();
     ResetStandin();
     MapDrive('c', scratch_.File("c"));
     MapDrive('d', scratch_.File("d"));
@@ -35,6 +37,7 @@ class StandinTest : public ::testing::Test {
 
   void TearDown() override {
     ReleaseStagingDir();
+    ReleaseStagingRoot();
     ResetStandin();
   }
 

@@ -136,7 +136,7 @@ bool ReadAcl(const ACL* acl, RecordedDacl& out) {
     ace.Type = header.AceType;
     ace.Flags = header.AceFlags;
     if (header.AceSize >= 8) std::memcpy(&ace.Mask, base + at + 4, 4);
-    if (header.AceType == ACCESS_ALLOWED_ACE_TYPE) {
+    if (header.AceType == ACCESS_ALLOWED_ACE_TYPE || header.AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE) {
       if (!ValidSid(base + at + 8, header.AceSize - 8u)) return false;
       ace.Sid = SidText(base + at + 8);
     }
@@ -146,20 +146,25 @@ bool ReadAcl(const ACL* acl, RecordedDacl& out) {
   return true;
 }
 
-// Reads the DACL of a descriptor in either form. False when the descriptor
-// is malformed; `present` tells whether it has a DACL.
-bool ReadDescriptorDacl(const void* descriptor, RecordedDacl& out, bool& present) {
+// Reads the DACL (or with `sacl` the SACL) of a descriptor in either form.
+// False when the descriptor is malformed; `present` tells whether it has
+// that list.
+bool ReadDescriptorAcl(const void* descriptor, RecordedDacl& out, bool& present, bool sacl = false) {
   const auto* absolute = static_cast<const SECURITY_DESCRIPTOR*>(descriptor);
   if (absolute->Revision != SECURITY_DESCRIPTOR_REVISION) return false;
-  const ACL* acl = absolute->Dacl;
+  const ACL* acl = sacl ? absolute->Sacl : absolute->Dacl;
   if (absolute->Control & SE_SELF_RELATIVE) {
-    DWORD offset = static_cast<const SECURITY_DESCRIPTOR_RELATIVE*>(descriptor)->Dacl;
+    const auto* relative = static_cast<const SECURITY_DESCRIPTOR_RELATIVE*>(descriptor);
+    DWORD offset = sacl ? relative->Sacl : relative->Dacl;
     acl = offset ? reinterpret_cast<const ACL*>(static_cast<const BYTE*>(descriptor) + offset) : nullptr;
   }
-  present = (absolute->Control & SE_DACL_PRESENT) && acl;
+  present = (absolute->Control & (sacl ? SE_SACL_PRESENT : SE_DACL_PRESENT)) && acl;
   out.Protected = (absolute->Control & SE_DACL_PROTECTED) != 0;
   return !present || ReadAcl(acl, out);
 }
+
+// The full Windows path of each open file handle, as Owners keys it.
+std::map<int, std::string> openPaths;
 
 }  // namespace
 
@@ -294,16 +299,18 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
   Standin().CreatedDirectories.push_back(path);
   if (Standin().AlsoExists && Standin().AlsoExists(path)) return Failed(ERROR_ALREADY_EXISTS, FALSE);
   if (Standin().FailingDirectories.count(DirectoryKey(path))) return Failed(ERROR_ACCESS_DENIED, FALSE);
-  RecordedDacl dacl;
-  bool hasDacl = false;
+  RecordedDacl dacl, sacl;
+  bool hasDacl = false, hasSacl = false;
   if (security && security->lpSecurityDescriptor &&
-      !ReadDescriptorDacl(security->lpSecurityDescriptor, dacl, hasDacl))
+      (!ReadDescriptorAcl(security->lpSecurityDescriptor, dacl, hasDacl) ||
+       !ReadDescriptorAcl(security->lpSecurityDescriptor, sacl, hasSacl, true)))
     return Failed(ERROR_INVALID_SECURITY_DESCR, FALSE);
   std::string host = HostPath(path);
   if (host.empty()) return Failed(ERROR_PATH_NOT_FOUND, FALSE);
   // mkdir never follows a link at the name, as the platform never does.
   if (::mkdir(host.c_str(), 0777) != 0) return Failed(ErrorOfErrno(errno, ERROR_ALREADY_EXISTS), FALSE);
   if (hasDacl) Standin().DirectoryDacls[path] = dacl;
+  if (hasSacl) Standin().DirectorySacls[path] = sacl;
   return TRUE;
 }
 
@@ -324,6 +331,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   if (!path) return Failed(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
   if (Standin().BeforeCall) Standin().BeforeCall("CreateFileA", path);
   std::string host = HostPath(path);
+  // A directory may be named with its trailing backslash.
+  if (host.size() > 1 && host.back() == '/' && (flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS))
+    host = WithoutTrailingSlash(host);
   if (host.empty() || host.back() == '/') return Failed(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
   int flags = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
   DWORD existsError = ERROR_ALREADY_EXISTS;
@@ -348,6 +358,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
     ::close(fd);
     return Failed(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   }
+  openPaths[fd] = DirectoryKey(path);
   return HandleOf(fd);
 }
 
@@ -401,7 +412,9 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAP
 
 BOOL CloseHandle(HANDLE object) {
   if (object == INVALID_HANDLE_VALUE || !object) return Failed(ERROR_INVALID_HANDLE, FALSE);
+  if (CloseSyncObject(object)) return TRUE;
   tokenFds.erase(FdOf(object));
+  openPaths.erase(FdOf(object));
   return ::close(FdOf(object)) == 0;
 }
 
@@ -542,6 +555,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandinSetDefaultDllDirectories));
   if (std::string(name) == "SetDllDirectoryA")
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandinSetDllDirectoryA));
+  if (std::string(name) == "GetLogicalProcessorInformation")
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandinGetLogicalProcessorInformation));
   return nullptr;
 }
 
@@ -580,6 +595,17 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD size,
                          LPDWORD needed) {
   if (!tokenFds.count(FdOf(token))) return Failed(ERROR_INVALID_HANDLE, FALSE);
+  if (kind == TokenIntegrityLevel && Standin().IntegrityRid && needed) {
+    std::vector<BYTE> sid = SidOfText("S-1-16-" + std::to_string(Standin().IntegrityRid));
+    *needed = static_cast<DWORD>(sizeof(TOKEN_MANDATORY_LABEL) + sid.size());
+    if (!information || size < *needed) return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
+    auto* label = static_cast<TOKEN_MANDATORY_LABEL*>(information);
+    BYTE* sidAt = static_cast<BYTE*>(information) + sizeof(TOKEN_MANDATORY_LABEL);
+    std::memcpy(sidAt, sid.data(), sid.size());
+    label->Label.Sid = sidAt;
+    label->Label.Attributes = 0;
+    return TRUE;
+  }
   if (kind != TokenUser || !needed) return Failed(ERROR_INVALID_PARAMETER, FALSE);
   std::vector<BYTE> sid = SidOfText(STANDIN_USER_SID);
   *needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
@@ -670,4 +696,67 @@ extern "C" FILE* __wrap_fopen(const char* path, const char* mode) {
     return __real_fopen(host.c_str(), mode);
   }
   return __real_fopen(path, mode);
+}
+
+BOOL SetSecurityDescriptorSacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL sacl, BOOL) {
+  auto* sd = static_cast<SECURITY_DESCRIPTOR*>(descriptor);
+  if (sd->Revision != SECURITY_DESCRIPTOR_REVISION) return Failed(ERROR_REVISION_MISMATCH, FALSE);
+  if (sd->Control & SE_SELF_RELATIVE) return Failed(ERROR_INVALID_SECURITY_DESCR, FALSE);
+  sd->Control &= static_cast<SECURITY_DESCRIPTOR_CONTROL>(~SE_SACL_PRESENT);
+  if (present) sd->Control |= SE_SACL_PRESENT;
+  sd->Sacl = present ? sacl : nullptr;
+  return TRUE;
+}
+
+// Appends the entries to the list (MAXDWORD: at its end, the only place
+// the staging code asks for).
+BOOL AddAce(PACL acl, DWORD revision, DWORD startingIndex, LPVOID aceList, DWORD aceListLength) {
+  RecordedDacl existing;
+  if (!acl || !ReadAcl(acl, existing)) return Failed(ERROR_INVALID_ACL, FALSE);
+  if (revision > acl->AclRevision || startingIndex != MAXDWORD) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  BYTE* base = reinterpret_cast<BYTE*>(acl);
+  std::size_t end = sizeof(ACL);
+  for (WORD i = 0; i < acl->AceCount; ++i) {
+    ACE_HEADER header;
+    std::memcpy(&header, base + end, sizeof header);
+    end += header.AceSize;
+  }
+  if (end + aceListLength > acl->AclSize) return Failed(ERROR_ALLOTTED_SPACE_EXCEEDED, FALSE);
+  std::memcpy(base + end, aceList, aceListLength);
+  ++acl->AceCount;
+  return TRUE;
+}
+
+// The owner only: a self-relative descriptor with the owner's SID behind
+// its header.
+BOOL GetKernelObjectSecurity(HANDLE object, DWORD requested, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed) {
+  auto path = openPaths.find(FdOf(object));
+  if (path == openPaths.end() || !needed) return Failed(ERROR_INVALID_HANDLE, FALSE);
+  if (requested != OWNER_SECURITY_INFORMATION) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  auto owner = Standin().Owners.find(path->second);
+  std::vector<BYTE> sid = SidOfText(owner == Standin().Owners.end() ? STANDIN_USER_SID : owner->second);
+  *needed = static_cast<DWORD>(sizeof(SECURITY_DESCRIPTOR_RELATIVE) + sid.size());
+  if (!descriptor || size < *needed) return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
+  SECURITY_DESCRIPTOR_RELATIVE header = {};
+  header.Revision = SECURITY_DESCRIPTOR_REVISION;
+  header.Control = SE_SELF_RELATIVE;
+  header.Owner = sizeof header;
+  std::memcpy(descriptor, &header, sizeof header);
+  std::memcpy(static_cast<BYTE*>(descriptor) + sizeof header, sid.data(), sid.size());
+  return TRUE;
+}
+
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted) {
+  const auto* absolute = static_cast<const SECURITY_DESCRIPTOR*>(descriptor);
+  if (!owner || !defaulted || absolute->Revision != SECURITY_DESCRIPTOR_REVISION)
+    return Failed(ERROR_INVALID_SECURITY_DESCR, FALSE);
+  *defaulted = FALSE;
+  if (absolute->Control & SE_SELF_RELATIVE) {
+    DWORD offset = static_cast<const SECURITY_DESCRIPTOR_RELATIVE*>(descriptor)->Owner;
+    *owner = offset ? static_cast<BYTE*>(descriptor) + offset : nullptr;
+  } else {
+    *owner = absolute->Owner;
+  }
+  return TRUE;
 }

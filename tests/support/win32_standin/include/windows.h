@@ -12,6 +12,8 @@
 
 // ---- Types ------------------------------------------------------------------
 
+#define WINAPI
+
 typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned short WORD;
@@ -40,6 +42,9 @@ struct HICON__ {
 typedef HICON__* HICON;
 typedef HICON HCURSOR;
 typedef HANDLE* PHANDLE;
+typedef std::uintptr_t DWORD_PTR;
+typedef std::uintptr_t ULONG_PTR;
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
 struct OVERLAPPED;
 typedef OVERLAPPED* LPOVERLAPPED;
 
@@ -96,7 +101,10 @@ struct SID_AND_ATTRIBUTES {
 struct TOKEN_USER {
   SID_AND_ATTRIBUTES User;
 };
-enum TOKEN_INFORMATION_CLASS { TokenUser = 1 };
+enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenIntegrityLevel = 25 };
+struct TOKEN_MANDATORY_LABEL {
+  SID_AND_ATTRIBUTES Label;
+};
 
 struct ACL {
   BYTE AclRevision;
@@ -115,6 +123,20 @@ struct ACCESS_ALLOWED_ACE {
   ACE_HEADER Header;
   ACCESS_MASK Mask;
   DWORD SidStart;  // the SID begins here
+};
+struct SYSTEM_MANDATORY_LABEL_ACE {
+  ACE_HEADER Header;
+  ACCESS_MASK Mask;
+  DWORD SidStart;
+};
+
+enum LOGICAL_PROCESSOR_RELATIONSHIP { RelationProcessorCore = 0, RelationNumaNode = 1, RelationCache = 2 };
+// The fields the staging code reads; the union of the platform's layout
+// behind them is of the same size.
+struct SYSTEM_LOGICAL_PROCESSOR_INFORMATION {
+  ULONG_PTR ProcessorMask;
+  LOGICAL_PROCESSOR_RELATIONSHIP Relationship;
+  std::uint64_t Reserved[2];
 };
 
 // The absolute form: the parts are pointers.
@@ -147,7 +169,6 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 // ---- Constants --------------------------------------------------------------
 
-#define WINAPI
 #define TRUE 1
 #define FALSE 0
 constexpr int MAX_PATH = 260;
@@ -159,6 +180,14 @@ constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
 constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
 constexpr DWORD FILE_FLAG_OPEN_REPARSE_POINT = 0x00200000;
+constexpr DWORD FILE_READ_ATTRIBUTES = 0x80;
+constexpr DWORD READ_CONTROL = 0x00020000;
+constexpr DWORD FILE_SHARE_DELETE = 4;
+constexpr DWORD INFINITE = 0xFFFFFFFFu;
+constexpr DWORD MAXDWORD = 0xFFFFFFFFu;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD OWNER_SECURITY_INFORMATION = 0x1;
 constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD FILE_SHARE_READ = 1;
@@ -201,6 +230,12 @@ constexpr DWORD SECURITY_LOCAL_SYSTEM_RID = 18;
 constexpr DWORD SECURITY_BUILTIN_DOMAIN_RID = 32;
 constexpr DWORD DOMAIN_ALIAS_RID_ADMINS = 544;
 constexpr DWORD ACL_REVISION = 2;
+#define SECURITY_MANDATORY_LABEL_AUTHORITY \
+  { 0, 0, 0, 0, 0, 16 }
+constexpr DWORD SECURITY_MANDATORY_HIGH_RID = 0x3000;
+constexpr BYTE SYSTEM_MANDATORY_LABEL_ACE_TYPE = 0x11;
+constexpr DWORD SYSTEM_MANDATORY_LABEL_NO_WRITE_UP = 0x1;
+constexpr SECURITY_DESCRIPTOR_CONTROL SE_SACL_PRESENT = 0x0010;
 constexpr BYTE ACCESS_ALLOWED_ACE_TYPE = 0;
 constexpr DWORD OBJECT_INHERIT_ACE = 0x1;
 constexpr DWORD CONTAINER_INHERIT_ACE = 0x2;
@@ -250,5 +285,20 @@ BOOL InitializeAcl(PACL acl, DWORD size, DWORD revision);
 BOOL AddAccessAllowedAceEx(PACL acl, DWORD revision, DWORD flags, DWORD mask, PSID sid);
 BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision);
 BOOL SetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL dacl, BOOL defaulted);
+BOOL SetSecurityDescriptorSacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PACL sacl, BOOL defaulted);
+BOOL AddAce(PACL acl, DWORD revision, DWORD startingIndex, LPVOID aceList, DWORD aceListLength);
+BOOL GetKernelObjectSecurity(HANDLE object, DWORD requested, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             LPDWORD needed);
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted);
+
+// Threads and events: real threads of the host.
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD flags, LPDWORD threadId);
+HANDLE CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name);
+BOOL SetEvent(HANDLE event);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL SwitchToThread();
+BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask, DWORD_PTR* systemMask);
+
 BOOL SetSecurityDescriptorControl(PSECURITY_DESCRIPTOR descriptor, SECURITY_DESCRIPTOR_CONTROL bitsOfInterest,
                                   SECURITY_DESCRIPTOR_CONTROL bitsToSet);
