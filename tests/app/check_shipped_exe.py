@@ -1,24 +1,28 @@
 #!/usr/bin/env python3
 """Checks the shape of a built SETUP.EXE:
 
-    check_shipped_exe.py SETUP.EXE i386|x86_64 [--map SETUP.map]
+    check_shipped_exe.py SETUP.EXE i386|x86_64 [--map SETUP.map [--objdump OBJDUMP]]
 
 the machine and PE32/PE32+ format, the GUI subsystem, OS and subsystem
 versions that Windows XP accepts, no link time stamp, no symbols, at most
-44 KiB, the export "WndProc", the icon group "IDI_SDIAPPLICATION" (language
+40 KiB, the export "WndProc", the icon group "IDI_SDIAPPLICATION" (language
 neutral) with its one 32 x 32 16-colour image, a version resource that names
 SETUP.EXE, the binding section ".bind" with its record unbound, and imports of only those
 functions that Windows XP SP3 exports (the 64-bit build: XP x64). With the
 linker's map, also that no member of the C++ runtime, the thread library or
-the unwinder went in. Prints each finding and exits non-zero when one is
-wrong.
+the unwinder went in; with objdump too (32-bit), that no instruction of the
+P6 or later (conditional moves, FCOMI, SSE registers, ...) stands outside the
+objects taken only after a cpuid check, so that SETUP.EXE runs on every
+processor Windows XP runs on. Prints each finding and exits non-zero when
+one is wrong.
 """
 import re
 import struct
+import subprocess
 import sys
 
 MACHINES = {"i386": (0x14C, 0x10B), "x86_64": (0x8664, 0x20B)}
-MAX_SIZE = 44 * 1024
+MAX_SIZE = 40 * 1024
 # Windows XP is 5.1, XP x64 5.2; the loader refuses a file that asks for more.
 NEWEST_VERSION = {"i386": (5, 1), "x86_64": (5, 2)}
 
@@ -28,14 +32,16 @@ NEWEST_VERSION = {"i386": (5, 1), "x86_64": (5, 2)}
 # functions, no _fseeki64 or _ftelli64, no GetTickCount64: XP has none).
 ALLOWED_IMPORTS = {
     "kernel32.dll": {
-        "CloseHandle", "CreateDirectoryA", "CreateFileA", "CreateThread", "DeleteCriticalSection", "DeleteFileA",
+        "CloseHandle", "CreateDirectoryA", "CreateEventA", "CreateFileA", "CreateThread", "DeleteCriticalSection", "DeleteFileA",
         "DosDateTimeToFileTime", "EnterCriticalSection", "FileTimeToDosDateTime",
         "FileTimeToLocalFileTime", "FreeLibrary", "GetCurrentProcess", "GetDriveTypeA",
         "GetFileAttributesA", "GetFileInformationByHandle", "GetFileTime", "GetLastError",
-        "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemInfo",
+        "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetProcessAffinityMask", "GetStartupInfoA",
+        "GetSystemInfo",
         "GetTempFileNameA", "GetTempPathA", "InitializeCriticalSection",
         "LeaveCriticalSection", "LoadLibraryA", "LocalFileTimeToFileTime", "OpenFile", "ReadFile",
-        "RemoveDirectoryA", "SetFilePointerEx", "SetFileTime", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
+        "RemoveDirectoryA", "SetEvent", "SetFilePointerEx", "SetFileTime", "SetUnhandledExceptionFilter", "Sleep",
+        "SwitchToThread", "TlsGetValue",
         "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WinExec", "WriteFile", "WritePrivateProfileStringA",
     },
     "user32.dll": {
@@ -46,11 +52,13 @@ ALLOWED_IMPORTS = {
         "ShowWindow", "TranslateMessage", "UpdateWindow",
     },
     "gdi32.dll": {"GetStockObject"},
-    # The staging directory's private security descriptor.
+    # The staging directory's private security descriptor and label, and
+    # the owner of a shared staging root.
     "advapi32.dll": {
-        "AddAccessAllowedAceEx", "GetLengthSid", "GetTokenInformation", "InitializeAcl",
-        "InitializeSecurityDescriptor", "OpenProcessToken", "SetSecurityDescriptorControl",
-        "SetSecurityDescriptorDacl",
+        "AddAccessAllowedAceEx", "AddAce", "GetKernelObjectSecurity", "GetLengthSid",
+        "GetSecurityDescriptorOwner", "GetTokenInformation", "InitializeAcl", "InitializeSecurityDescriptor",
+        "OpenProcessToken", "SetSecurityDescriptorControl", "SetSecurityDescriptorDacl",
+        "SetSecurityDescriptorSacl",
     },
     "msvcrt.dll": {
         "__getmainargs", "__initenv", "__set_app_type", "__setusermatherr", "_amsg_exit", "_cexit",
@@ -189,7 +197,45 @@ def archive_members(map_text):
     return re.findall(r"^(\S+\.a\([^)]*\))", section, re.M)
 
 
-def check(path, arch, map_path=None):
+# Instructions that the Pentium (i586) lacks, and the objects that may hold
+# them because the code picks them only after cpuid said the processor has
+# them (SSE2 for the decoder's group loop, the SHA extensions).
+P6_INSTRUCTIONS = re.compile(r"\t(cmov\w+|fcmov\w+|f[u]?comip?|sysenter|sysexit|rdpmc)\b|%xmm")
+CPUID_CHOSEN_OBJECTS = re.compile(r"(group_decoder_sse2|sha256_shani)\.cpp\.obj$")
+
+
+def text_sections(map_text):
+    """(start, size, object) of each code section the map places."""
+    placed = []
+    pending = None
+    for line in map_text.splitlines():
+        named = re.match(r"^ (\.text\S*)\s*$", line)
+        if named:
+            pending = named.group(1)
+            continue
+        entry = re.match(r"^ (\.text\S*)?\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$", line)
+        if entry and (entry.group(1) or pending):
+            placed.append((int(entry.group(2), 16), int(entry.group(3), 16), entry.group(4).strip()))
+        pending = None
+    return placed
+
+
+def p6_outside_cpuid_checks(path, map_text, objdump):
+    """The P6 instructions of the file that lie outside the cpuid-chosen objects."""
+    listing = subprocess.run([objdump, "-d", path], check=True, capture_output=True, text=True).stdout
+    placed = text_sections(map_text)
+    found = []
+    for line in listing.splitlines():
+        if not P6_INSTRUCTIONS.search(line):
+            continue
+        address = int(line.split(":", 1)[0], 16)
+        owner = next((o for start, size, o in placed if start <= address < start + size), "?")
+        if not CPUID_CHOSEN_OBJECTS.search(owner):
+            found.append("%s in %s" % (line.split("\t")[-1].strip(), owner.rsplit("/", 1)[-1]))
+    return found
+
+
+def check(path, arch, map_path=None, objdump=None):
     with open(path, "rb") as f:
         pe = Pe(f.read())
     problems = []
@@ -233,6 +279,11 @@ def check(path, arch, map_path=None):
         expect(bool(members) and not forbidden, "library members from %s%s" % (
             " ".join(libraries), "; of the C++ runtime, threads or unwinder: %s" % " ".join(forbidden)
             if forbidden else ""))
+        if objdump and arch == "i386":
+            with open(map_path, encoding="latin-1") as f:
+                found = p6_outside_cpuid_checks(path, f.read(), objdump)
+            expect(not found, "no P6 instruction outside the cpuid-chosen code%s" % (
+                ": " + "; ".join(found[:8]) if found else ""))
 
     resources = pe.resources()
     groups = {k: v for k, v in resources.items() if k[0] == RT_GROUP_ICON}
@@ -262,10 +313,14 @@ def check(path, arch, map_path=None):
 
 if __name__ == "__main__":
     args = sys.argv[1:]
-    map_path = None
-    if len(args) == 4 and args[2] == "--map":
+    map_path = objdump = None
+    if len(args) in (4, 6) and args[2] == "--map":
         map_path = args[3]
+        if len(args) == 6 and args[4] == "--objdump":
+            objdump = args[5]
+        elif len(args) == 6:
+            sys.exit(__doc__)
         args = args[:2]
     if len(args) != 2 or args[1] not in MACHINES:
         sys.exit(__doc__)
-    sys.exit(0 if check(args[0], args[1], map_path) else 1)
+    sys.exit(0 if check(args[0], args[1], map_path, objdump) else 1)
