@@ -54,7 +54,7 @@ std::uint16_t Le16(const Bytes& b, std::size_t at) {
   return at + 2 <= b.size() ? static_cast<std::uint16_t>(b[at] | b[at + 1] << 8) : 0;
 }
 
-Bytes SmallPreloader() {
+Bytes SmallPreloader(const Bytes& resources) {
   // A 16 x 16 1-bit icon: header, two colours, colour rows and mask rows.
   Bytes icon(40 + 8 + 64 + 64, 0);
   Set(icon, 0, 40, 4), Set(icon, 4, 16, 4), Set(icon, 8, 32, 4), Set(icon, 12, 1, 2), Set(icon, 14, 1, 2);
@@ -74,7 +74,7 @@ Bytes SmallPreloader() {
       Set(relocations, 10, 0, 2);
   Part parts[] = {{".text", Bytes(64, 0xC3)},
                   {".bind", record},
-                  {".rsrc", SmallResources(0x3000, icon, group)},
+                  {".rsrc", resources.empty() ? SmallResources(0x3000, icon, group) : resources},
                   {".reloc", relocations}};
 
   Bytes pe(FILE_ALIGN, 0);

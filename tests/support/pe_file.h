@@ -10,8 +10,9 @@
 
 // A PE32 program of four sections: .text; .bind with the unbound binding
 // record; .rsrc with the icon group "IDI_SDIAPPLICATION" of one 16 x 16
-// image (icon 1) and nothing else; .reloc. Its checksum is right.
-Bytes SmallPreloader();
+// image (icon 1) and nothing else, or the bytes `resources` (loaded at
+// 0x3000); .reloc. Its checksum is right.
+Bytes SmallPreloader(const Bytes& resources = {});
 
 struct PeSectionView {
   std::uint32_t VirtualSize = 0, VirtualAddress = 0, RawSize = 0, RawOffset = 0;

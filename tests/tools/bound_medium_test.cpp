@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "memory_limit.h"
 #include "pe_file.h"
 #include "setuppack_runner.h"
 #include "sha256.h"
@@ -202,15 +203,59 @@ TEST_F(BoundMedium, TakesThePublishersIconAndVersionStrings) {
   EXPECT_NE(shown.Out.find("    ProductName: Beispiel\n"), std::string::npos) << shown.Out;
 }
 
+// A resource section whose one directory lists 131,070 entries, all with
+// the same name of 65,535 characters: 1.2 MB that would be 17 GB of names.
+Bytes ResourcesRepeatingOneName() {
+  const std::uint32_t entries = 2 * 0xFFFF, name = 16 + 8 * entries;
+  Bytes section(name + 2 + 2 * 0xFFFF, 'n');
+  for (std::size_t i = 0; i < 16; ++i) section[i] = 0;
+  section[12] = section[13] = section[14] = section[15] = 0xFF;  // named and numbered counts
+  for (std::uint32_t i = 0; i < entries; ++i)
+    for (int b = 0; b < 8; ++b)
+      section[16 + 8 * i + b] =
+          static_cast<std::uint8_t>((b < 4 ? (name | 0x80000000u) : 0x80000000u) >> (8 * (b % 4)));
+  section[name] = section[name + 1] = 0xFF;
+  return section;
+}
+
+// An .ico file that lists one bitmap 65,535 times: 1 MB that would be
+// hundreds of megabytes of images.
+Bytes IconRepeatingOneImage() {
+  const Bytes image = BitmapImage(32, 1);
+  const std::uint32_t count = 0xFFFF, offset = 6 + 16 * count;
+  Bytes file = {0, 0, 1, 0, 0xFF, 0xFF};
+  for (std::uint32_t i = 0; i < count; ++i) {
+    file.insert(file.end(), {32, 32, 0, 0, 1, 0, 32, 0});
+    for (std::uint32_t v : {static_cast<std::uint32_t>(image.size()), offset})
+      for (int b = 0; b < 4; ++b) file.push_back(static_cast<std::uint8_t>(v >> (8 * b)));
+  }
+  file.insert(file.end(), image.begin(), image.end());
+  return file;
+}
+
+// Mended: hostile preloaders and icons end with exit 1 and their reason, in
+// a bounded amount of memory, and nothing is written.
 TEST_F(BoundMedium, RefusesBadBrandingAndWritesNothing) {
   Bytes cut = BitmapImage(32, 1);
   cut.resize(cut.size() - 1);
+  Bytes farHeader = SmallPreloader();
+  for (int b = 0; b < 4; ++b) farHeader[0x3C + b] = 0xFF;  // e_lfanew 0xFFFFFFFF wraps a 32-bit size_t
   const struct {
     std::vector<std::pair<std::uint32_t, Bytes>> Icon;
     std::vector<std::string> Options;
     int Code;
     std::string Reason;
+    Bytes Preloader = {};  // the tests' small one when empty
+    Bytes IconFile = {};   // written as it is, in place of Icon's images
   } cases[] = {
+      {{},
+       {"--version-info", "ProductName=X"},
+       1,
+       "repeat the same name or data over and over",
+       SmallPreloader(ResourcesRepeatingOneName()),
+       {}},
+      {{}, {}, 1, "not a Windows program", farHeader, {}},
+      {{}, {}, 1, "an icon file whose images share their bytes", {}, IconRepeatingOneImage()},
       {{}, {"--version-info", "Product=X"}, 2, "unknown key \"Product\""},
       {{}, {"--version-info", "ProductName"}, 2, "no \"=\""},
       {{}, {"--version-info", "ProductName=" + std::string(1025, 'x')}, 1, "1025 characters"},
@@ -221,15 +266,26 @@ TEST_F(BoundMedium, RefusesBadBrandingAndWritesNothing) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> options = c.Options;
-    if (!c.Icon.empty()) {
-      WriteWholeFile(dir.File("bad.ico"), IconFile(c.Icon));
+    if (!c.Icon.empty() || !c.IconFile.empty()) {
+      WriteWholeFile(dir.File("bad.ico"), c.IconFile.empty() ? IconFile(c.Icon) : c.IconFile);
       options.insert(options.end(), {"--icon", dir.File("bad.ico")});
     }
+    WriteWholeFile(preloader, c.Preloader.empty() ? SmallPreloader() : c.Preloader);
+    ScopedMemoryLimit limit(64 << 20);
     RunResult run = Medium(options, out);
     EXPECT_EQ(run.Code, c.Code) << c.Reason;
-    EXPECT_NE(run.Err.find(c.Reason), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find(c.Reason), std::string::npos) << c.Reason << ": " << run.Err;
     EXPECT_FALSE(fs::exists(out)) << c.Reason;
+    if (c.Preloader.empty()) continue;
+    // verify reads SETUP.EXE the same way, beside any SETUP.TMP.
+    fs::create_directories(dir.File("hostile"));
+    WriteWholeFile(dir.File("hostile/SETUP.EXE"), c.Preloader);
+    WriteWholeFile(dir.File("hostile/SETUP.TMP"), BytesOf("\0\0"));
+    RunResult verified = Setuppack({"verify", dir.File("hostile")});
+    EXPECT_EQ(verified.Code, 1) << c.Reason;
+    EXPECT_NE(verified.Err.find(c.Reason), std::string::npos) << verified.Err;
   }
+  WriteWholeFile(preloader, SmallPreloader());
   WriteWholeFile(dir.File("bad.ico"), BytesOf("GIF89a"));
   RunResult notIcon = Medium({"--icon", dir.File("bad.ico")}, out);
   EXPECT_EQ(notIcon.Code, 1);

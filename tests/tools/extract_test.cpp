@@ -6,7 +6,9 @@
 
 #include <filesystem>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -116,6 +118,25 @@ TEST_F(Extract, NamesAreJudgedAsTestJudgesThem) {
 #endif
   for (const std::string& name : names)
     ExpectRefusedBeforeWriting(MakeContainer({{"GOOD.TXT", member}, {name, member}}), "refused", name);
+}
+
+// Mended: a name of the container's code page that this system's cannot
+// hold (setuppack.exe under 1252, a container of 932) stops extract before
+// anything is written; it used to write the file under another name.
+TEST_F(Extract, ANameThisSystemCannotHoldStopsItBeforeAnythingIsWritten) {
+  const std::string data = "\x83\x66\x81\x5B\x83\x5E.txt";  // Japanese "data" in 932
+  WriteWholeFile(dir.File("S.TMP"), MakeContainer({{"GOOD.TXT", member}, {data, member}}));
+  RunResult run = Setuppack({"extract", "-q", "--codepage", "932", "-C", out, dir.File("S.TMP")});
+#ifdef _WIN32
+  ASSERT_EQ(GetACP(), 1252u) << "the tests' Wine runs in another code page";
+  EXPECT_EQ(run.Code, 1);
+  EXPECT_NE(run.Err.find("entry 1 ("), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("cannot name that file; nothing was written"), std::string::npos) << run.Err;
+  EXPECT_EQ(FilesIn(out), std::vector<std::string>{});
+#else
+  EXPECT_EQ(run.Code, 0) << run.Err;  // UTF-8 names every character
+  EXPECT_EQ(ReadWholeFile(out + "/\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.txt"), BytesOf("member bytes"));
+#endif
 }
 
 TEST_F(Extract, AMemberThatProducesMoreThanItAnnouncesIsStoppedThere) {

@@ -45,12 +45,18 @@ int RunExtract(const std::string& container, const std::string& directory, unsig
     console.Error(container, damage.Describe() + "; nothing was written");
     return EXIT_BAD_DATA;
   }
-  // Each member's file, under its name as this system writes it; the rule
-  // let through only names that the code page defines.
+  // Each member's file, under its name as this system writes it. The rule
+  // let through only names that the container's code page defines; this
+  // system's own may still lack a character (setuppack.exe under another
+  // ANSI code page), and such a name is refused before anything is written.
   std::vector<std::string> targets;
   for (const StoredEntry& entry : entries) {
     std::string name;
-    page.ToSystem(entry.Name, name);
+    if (!page.ToSystem(entry.Name, name)) {
+      console.Error(container, "entry " + std::to_string(entry.Index) + " (" + PrintableName(entry.Name) +
+                                   "): this system's code page cannot name that file; nothing was written");
+      return EXIT_BAD_DATA;
+    }
     targets.push_back(MemberTarget(directory, name));
   }
   ContainerStreams streams(reader, container);

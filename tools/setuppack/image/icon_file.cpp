@@ -1,5 +1,6 @@
 #include "icon_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -96,6 +97,19 @@ bool ReadIconFile(const ImageBytes& file, std::vector<IconImage>& images, std::s
     why = count == 0 ? "an icon file without images" : "an icon file whose directory is cut short";
     return false;
   }
+  // Each image is copied: images that share bytes (one bitmap listed
+  // 65,535 times) would make an icon of gigabytes from a file of some.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> extents;  // offset, size
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t entry = DIRECTORY_SIZE + FILE_ENTRY_SIZE * i;
+    extents.push_back({Get32(file, entry + 12), Get32(file, entry + 8)});
+  }
+  std::sort(extents.begin(), extents.end());
+  for (std::size_t i = 1; i < extents.size(); ++i)
+    if (static_cast<std::uint64_t>(extents[i - 1].first) + extents[i - 1].second > extents[i].first) {
+      why = "an icon file whose images share their bytes";
+      return false;
+    }
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t entry = DIRECTORY_SIZE + FILE_ENTRY_SIZE * i;
     IconImage image;
@@ -103,7 +117,7 @@ bool ReadIconFile(const ImageBytes& file, std::vector<IconImage>& images, std::s
     image.Planes = static_cast<std::uint16_t>(Get16(file, entry + 4));
     image.BitCount = static_cast<std::uint16_t>(Get16(file, entry + 6));
     const std::uint32_t size = Get32(file, entry + 8), offset = Get32(file, entry + 12);
-    if (size == 0 || offset < DIRECTORY_SIZE || static_cast<std::uint64_t>(offset) + size > file.size()) {
+    if (size == 0 || offset < DIRECTORY_SIZE || !Inside(file, offset, size)) {
       why = "image " + std::to_string(i + 1) + " lies outside the file";
       return false;
     }

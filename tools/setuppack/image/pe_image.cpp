@@ -12,8 +12,8 @@ constexpr std::size_t SECTION_HEADER_SIZE = 40;
 bool PeImage::Parse(const ImageBytes& file, std::string& why) {
   file_ = &file;
   Sections.clear();
-  const std::size_t pe = Get32(file, 0x3C);
-  if (Get16(file, 0) != 0x5A4D || pe < 0x40 || pe + 24 > file.size() || Get32(file, pe) != PE_SIGNATURE) {
+  const std::uint32_t pe = Get32(file, 0x3C);
+  if (Get16(file, 0) != 0x5A4D || pe < 0x40 || !Inside(file, pe, 24) || Get32(file, pe) != PE_SIGNATURE) {
     why = "not a Windows program: no MZ header leading to a PE header";
     return false;
   }
@@ -23,7 +23,7 @@ bool PeImage::Parse(const ImageBytes& file, std::string& why) {
   const std::uint32_t magic = Get16(file, optional);
   const bool wide = magic == MAGIC_PE32_PLUS;
   const std::size_t directoriesAt = optional + (wide ? 112 : 96);
-  if ((magic != MAGIC_PE32 && !wide) || optional + optionalSize > file.size() ||
+  if ((magic != MAGIC_PE32 && !wide) || !Inside(file, optional, optionalSize) ||
       directoriesAt > optional + optionalSize) {
     why = "its PE header is cut short or damaged";
     return false;
@@ -44,7 +44,7 @@ bool PeImage::Parse(const ImageBytes& file, std::string& why) {
     return false;
   }
   const std::size_t table = optional + optionalSize;
-  if (table + SECTION_HEADER_SIZE * sectionCount > file.size()) {
+  if (!Inside(file, table, static_cast<std::uint64_t>(SECTION_HEADER_SIZE) * sectionCount)) {
     why = "its section table is cut short";
     return false;
   }
@@ -58,7 +58,7 @@ bool PeImage::Parse(const ImageBytes& file, std::string& why) {
     s.VirtualAddress = Get32(file, s.HeaderAt + 12);
     s.RawSize = Get32(file, s.HeaderAt + 16);
     s.RawOffset = Get32(file, s.HeaderAt + 20);
-    if (static_cast<std::uint64_t>(s.RawOffset) + s.RawSize > file.size()) {
+    if (!Inside(file, s.RawOffset, s.RawSize)) {
       why = "its section " + s.Name + " lies beyond the end of the file";
       return false;
     }

@@ -46,10 +46,11 @@ class TreeReader {
     entries.clear();
     // Deeper than three levels, or a directory met twice, is a loop.
     if (++directories_ > 4096) return Fail("too many directories", why);
-    if (at + DIRECTORY_SIZE > section_.size()) return Fail("a directory beyond the section", why);
+    if (!Inside(section_, at, DIRECTORY_SIZE)) return Fail("a directory beyond the section", why);
     const std::size_t count = Get16(section_, at + 12) + static_cast<std::size_t>(Get16(section_, at + 14));
     const std::size_t first = at + DIRECTORY_SIZE;
-    if (first + ENTRY_SIZE * count > section_.size()) return Fail("a directory cut short", why);
+    if (!Inside(section_, first, static_cast<std::uint64_t>(ENTRY_SIZE) * count))
+      return Fail("a directory cut short", why);
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint32_t name = Get32(section_, first + ENTRY_SIZE * i);
       const std::uint32_t target = Get32(section_, first + ENTRY_SIZE * i + 4);
@@ -57,8 +58,10 @@ class TreeReader {
       if (name & NAME_IS_STRING) {
         const std::size_t text = name & ~NAME_IS_STRING;
         const std::size_t length = Get16(section_, text);
-        if (length == 0 || text + 2 + 2 * length > section_.size())
+        if (length == 0 || !Inside(section_, text, 2 + 2 * static_cast<std::uint64_t>(length)))
           return Fail("a name beyond the section", why);
+        if (!Copying(2 * static_cast<std::uint64_t>(length)))
+          return Fail("entries that repeat the same name or data over and over", why);
         for (std::size_t c = 0; c < length; ++c)
           key.Name.push_back(static_cast<char16_t>(Get16(section_, text + 2 + 2 * c)));
       } else {
@@ -70,17 +73,21 @@ class TreeReader {
     return true;
   }
 
+  // Entries may share names and data, which are copied for each; more than
+  // twice the section's size is a damaged (or hostile) tree, not resources.
+  // Counted before the copy is made.
+  bool Copying(std::uint64_t bytes) {
+    copied_ += bytes;
+    return copied_ <= 2 * static_cast<std::uint64_t>(section_.size()) + (1 << 20);
+  }
+
   bool Data(std::uint32_t at, ResourceData& data, std::string& why) {
-    if (at + DATA_ENTRY_SIZE > section_.size()) return Fail("a data entry beyond the section", why);
+    if (!Inside(section_, at, DATA_ENTRY_SIZE)) return Fail("a data entry beyond the section", why);
     const std::uint32_t address = Get32(section_, at);
     const std::uint32_t size = Get32(section_, at + 4);
-    if (address < address_ || static_cast<std::uint64_t>(address - address_) + size > section_.size())
+    if (address < address_ || !Inside(section_, address - address_, size))
       return Fail("data outside the resource section", why);
-    // Entries may share data; more than the section's size many times over
-    // is a damaged (or hostile) tree, not resources.
-    copied_ += size;
-    if (copied_ > 16 * static_cast<std::uint64_t>(section_.size()) + (1 << 20))
-      return Fail("entries that repeat the same data over and over", why);
+    if (!Copying(size)) return Fail("entries that repeat the same name or data over and over", why);
     data.Bytes.assign(section_.begin() + (address - address_),
                       section_.begin() + (address - address_) + size);
     data.CodePage = Get32(section_, at + 8);
