@@ -3,11 +3,20 @@
 """failing_medium.py MOUNTPOINT SOURCE GONE_AT | --unmount MOUNTPOINT
 
 Mounts a read-only view of the directory SOURCE on MOUNTPOINT: a medium that
-is taken out while it is read. Every file reads as in SOURCE, except that
-SETUP.TMP fails with an I/O error from the byte offset written in the file
-GONE_AT on (read when SETUP.TMP is opened), as a drive does whose disc was
-taken out. SETUP.TMP bypasses the page cache, so that every read of the
-program reaches this rule. Runs in the background until unmounted; the tests
+misbehaves while it is read. Every file reads as in SOURCE, except SETUP.TMP,
+which follows the plan in the file GONE_AT (read when SETUP.TMP is opened),
+words separated by blanks:
+
+    N  or  gone N         an I/O error from byte N on, as a drive does whose
+                          disc was taken out
+    once N                one I/O error for the first read that reaches byte N,
+                          as a flaky drive or share gives; later reads succeed
+    delay MS              every read takes MS milliseconds longer: a slow medium
+    swap N LINK TARGET    the first read that reaches byte N points the symbolic
+                          link LINK at TARGET (replacing it in one rename)
+
+SETUP.TMP bypasses the page cache, so that every read of the program reaches
+the plan. Runs in the background until unmounted; the tests
 run as root, as everything here does. Where no FUSE file system can be
 mounted (no /dev/fuse), it says so in MOUNTPOINT.unavailable and exits 0:
 the run that needs it is then skipped, with that reason.
@@ -17,6 +26,7 @@ import os
 import subprocess
 import select
 import sys
+import time
 
 MOUNT_TIMEOUT_S = 60  # far above what a mount takes on a busy machine
 
@@ -29,12 +39,27 @@ def unmount(mountpoint):
     return 0
 
 
+def parse_plan(text):
+    words = text.split()
+    if len(words) == 1:
+        return {"gone": int(words[0])}
+    plan = {}
+    while words:
+        word = words.pop(0)
+        if word == "swap":
+            plan["swap"] = (int(words[0]), words[1], words[2])
+            del words[:3]
+        else:
+            plan[word] = int(words.pop(0))
+    return plan
+
+
 def serve(mountpoint, source, gone_at_file, ready):
     from fusepy import FUSE, FuseOSError, Operations
 
     class FailingMedium(Operations):
         def __init__(self):
-            self.gone_at = {}
+            self.plans = {}
 
         def init(self, path):
             # Mounted: the waiting parent hears it.
@@ -64,21 +89,31 @@ def serve(mountpoint, source, gone_at_file, ready):
                 raise FuseOSError(error.errno)
             if os.path.basename(path).upper() == "SETUP.TMP":
                 with open(gone_at_file) as f:
-                    self.gone_at[fd] = int(f.read().strip())
+                    self.plans[fd] = parse_plan(f.read())
                 fi.direct_io = True
             fi.fh = fd
             return 0
 
         def read(self, path, size, offset, fi):
-            gone_at = self.gone_at.get(fi.fh)
-            if gone_at is not None:
-                if offset >= gone_at:
+            plan = self.plans.get(fi.fh)
+            if plan is not None:
+                if "delay" in plan:
+                    time.sleep(plan["delay"] / 1000.0)
+                if "gone" in plan:
+                    if offset >= plan["gone"]:
+                        raise FuseOSError(errno.EIO)
+                    size = min(size, plan["gone"] - offset)
+                if "once" in plan and offset + size > plan["once"]:
+                    del plan["once"]
                     raise FuseOSError(errno.EIO)
-                size = min(size, gone_at - offset)
+                if "swap" in plan and offset + size > plan["swap"][0]:
+                    _, link, target = plan.pop("swap")
+                    os.symlink(target, link + ".new")
+                    os.rename(link + ".new", link)
             return os.pread(fi.fh, size, offset)
 
         def release(self, path, fi):
-            self.gone_at.pop(fi.fh, None)
+            self.plans.pop(fi.fh, None)
             os.close(fi.fh)
             return 0
 

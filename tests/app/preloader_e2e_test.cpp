@@ -453,3 +453,43 @@ INSTANTIATE_TEST_SUITE_P(Preloader, MachineFault,
                                               : param.index == 1 ? "ContainerCutShort"
                                                                  : "MediumTakenOut");
                          });
+
+// Mended: on a bound medium the container is the publisher's, so a member
+// that failed to unpack failed for a fault of the machine (here one read of
+// a flaky drive); the installer would start without the members behind it.
+// What the run unpacked is gone before the member's box, nothing starts, and
+// the window waits until it is closed.
+TEST(Preloader, ABoundMediumWithOneFailingReadStartsNothing) {
+  if (!FailingMediumUnavailable().empty()) GTEST_SKIP() << FailingMediumUnavailable();
+  const PreloaderCase& c = Ended("bound-flaky-read");
+  ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + "_Orvane3d1\\READ.BIN");
+  EXPECT_EQ(c.Run.TempTreeWhileBox, Tree{});
+  EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
+  EXPECT_TRUE(c.Run.StillRunningWhenIdle);
+  EXPECT_EQ(c.Run.TempTree, Tree{});
+  EXPECT_FALSE(c.Run.Installer.Exists());
+}
+
+// Mended: c:\temp\ that is a symbolic link (anyone may make one before the
+// first run) is no staging root, so re-pointing it during the extraction,
+// to a directory where someone else's _Orvane3d1\INSTALL.EXE waits, starts
+// nothing of theirs: the run stages in the last resort, the current
+// directory, and hands its own installer over from there.
+TEST(Preloader, ACTempThatIsALinkIsPassedOverAndItsNewTargetNeverRuns) {
+  if (!FailingMediumUnavailable().empty()) GTEST_SKIP() << FailingMediumUnavailable();
+  const PreloaderCase& c = Ended("c-temp-repointed");
+  EXPECT_NE(c.Run.CTempLinkAtEnd.find("second-target"), std::string::npos)
+      << "c:\\temp was not re-pointed: " << c.Run.CTempLinkAtEnd;
+  const Report& seen = c.Run.Installer;
+  ASSERT_TRUE(seen.Exists()) << "the installer did not run";
+  EXPECT_EQ(seen.Get("command_line").rfind("_Orvane3d1\\INSTALL.EXE ", 0), 0u) << seen.Get("command_line");
+  ExpectMembersHandedOver(c);
+  EXPECT_FALSE(Report::Read(c.Dir->Path() + "their-report.txt").Exists());
+  const std::string theirs = "_Orvane3d1\\";
+  EXPECT_EQ(ListTree(c.Dir->Path() + "second-target\\"),
+            (Tree{{theirs, -1},
+                  {theirs + "INSTALL.EXE", static_cast<long long>(ReadWholeFile(StandinExePath()).size())},
+                  {theirs + "STANDIN.CFG",
+                   ListTree(c.Dir->Path() + "second-target\\").at(theirs + "STANDIN.CFG")}}));
+  EXPECT_EQ(ListTree(c.Dir->Path() + "first-target\\"), Tree{});
+}

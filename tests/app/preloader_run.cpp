@@ -210,7 +210,7 @@ std::string SignedMediumDir() { return WindowsPath(SIGNED_MEDIUM_DIR) + "\\"; }
 std::string PublisherIconPath() { return WindowsPath(PUBLISHER_ICON); }
 std::string StandinExePath() { return WindowsPath(STANDIN_INSTALLER_EXE); }
 std::string AllTakenDir() { return WindowsPath(ALL_TAKEN_DIR) + "\\"; }
-std::string SmallTempDir() { return WindowsPath(SMALL_TEMP_DIR) + "\\"; }
+std::string SmallTempDir() { return WindowsPath(SMALL_TEMP_DIR) + "\\temp\\"; }
 std::string ImmutableTempDir() { return WindowsPath(IMMUTABLE_TEMP_DIR) + "\\"; }
 std::string FailingMediumDir() { return WindowsPath(FAILING_MEDIUM_DIR) + "\\"; }
 namespace {
@@ -227,6 +227,86 @@ std::string FailingMediumUnavailable() { return UnavailableReason(FAILING_MEDIUM
 std::string ImmutableTempUnavailable() { return UnavailableReason(IMMUTABLE_TEMP_DIR); }
 std::string FailingMediumSource() { return WindowsPath(FAILING_MEDIUM_SOURCE) + "\\"; }
 
+namespace {
+
+// The host's path of a Windows path, from Wine.
+std::string UnixPath(const std::string& windowsPath) {
+  typedef char*(CDECL * UnixFileName)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) return "";
+  char* name = unixName(Widened(windowsPath).c_str());
+  std::string path = name ? name : "";
+  HeapFree(GetProcessHeap(), 0, name);
+  return path;
+}
+
+// Runs `script` with the host's shell, with `arguments` as $1, $2, ...;
+// true when it exits with 0. Wine starts a Linux program like any other,
+// but hands back no handle to wait on: the script's last act is to write
+// its exit status to a file, which is waited for.
+bool RunOnHost(const std::string& caseDir, const std::string& script,
+               const std::vector<std::string>& arguments, StepLog& log) {
+  const std::string file = caseDir + "host-step.sh", status = caseDir + "host-step.status";
+  DeleteFileA(status.c_str());
+  WriteWholeFile(
+      file, BytesOf("(" + script + ")\necho $? > \"$0.new\"; mv \"$0.new\" \"" + UnixPath(status) + "\"\n"));
+  std::string line = "/bin/sh " + Quoted(UnixPath(file));
+  for (const std::string& argument : arguments) line += " " + Quoted(argument);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA("Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, caseDir.c_str(), &startup,
+                      &info)) {
+    log.Add("the host's shell did not start, error " + std::to_string(GetLastError()));
+    return false;
+  }
+  if (info.hProcess) CloseHandle(info.hProcess);
+  if (info.hThread) CloseHandle(info.hThread);
+  // Woken by each new name in the case's directory; the timeout only
+  // bounds a wait whose notification was missed.
+  HANDLE change = FindFirstChangeNotificationA(caseDir.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  const DWORD start = GetTickCount();
+  while (GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount() - start > RUN_TIMEOUT_MS) {
+      log.Add("the host's shell did not finish: " + script);
+      if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+      return false;
+    }
+    if (change == INVALID_HANDLE_VALUE || WaitForSingleObject(change, 100) != WAIT_OBJECT_0) continue;
+    FindNextChangeNotification(change);
+  }
+  if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+  Bytes code = ReadWholeFile(status);
+  bool ok = !code.empty() && code[0] == '0';
+  if (!ok) log.Add("the host's shell failed on " + script);
+  return ok;
+}
+
+// The plan with every Windows path in it (a word with ":\\") as the host's.
+std::string HostPlan(const std::string& plan) {
+  std::string out, word;
+  for (std::size_t i = 0; i <= plan.size(); ++i) {
+    if (i < plan.size() && plan[i] != ' ') {
+      word += plan[i];
+      continue;
+    }
+    if (!out.empty()) out += ' ';
+    out += word.find(":\\") != std::string::npos ? UnixPath(word) : word;
+    word.clear();
+  }
+  return out;
+}
+
+const char LINK_C_TEMP[] =
+    "set -e; t=\"$1\"; if [ -e \"$t\" ] || [ -L \"$t\" ]; then mv -T \"$t\" \"$t.aside\"; fi; "
+    "mkdir -p \"$2\"; ln -s \"$2\" \"$t\"";
+const char RESTORE_C_TEMP[] =
+    "readlink \"$1\" > \"$2\" || true; rm -f \"$1\"; "
+    "if [ -e \"$1.aside\" ] || [ -L \"$1.aside\" ]; then mv -T \"$1.aside\" \"$1\"; fi";
+
+}  // namespace
+
 std::uint64_t FileTimeToNumber(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
@@ -240,7 +320,7 @@ Tree ListTree(const std::string& dir) {
 PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) {
   PreloaderRun run;
   StepLog log(run.Steps);
-  bool failing = scenario.TakenOutAt != 0;
+  bool failing = !scenario.MediumPlan.empty();
   run.MediumDir = failing ? FailingMediumDir() : caseDir + "medium\\";
   // Where the medium's files are written: the failing medium only shows them.
   std::string mediumSource = failing ? FailingMediumSource() : run.MediumDir;
@@ -264,8 +344,27 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   if (!CopyFileA(program.c_str(), (mediumSource + "SETUP.EXE").c_str(), FALSE))
     log.Add("copying SETUP.EXE failed, error " + std::to_string(GetLastError()));
   if (scenario.WithArchive) WriteWholeFile(mediumSource + "SETUP.TMP", scenario.Archive);
-  if (failing)
-    WriteWholeFile(WindowsPath(FAILING_MEDIUM_GONE_AT), BytesOf(std::to_string(scenario.TakenOutAt)));
+  if (failing) WriteWholeFile(WindowsPath(FAILING_MEDIUM_GONE_AT), BytesOf(HostPlan(scenario.MediumPlan)));
+  // c:\\temp\\ is put back on every way out once it was made a link.
+  const std::string cTemp = UnixPath("c:\\temp");
+  struct CTempRestored {
+    const Scenario& Setup;
+    const std::string& CaseDir;
+    const std::string& CTemp;
+    PreloaderRun& Run;
+    StepLog& Log;
+    ~CTempRestored() {
+      if (Setup.CTempLinkTo.empty()) return;
+      const std::string record = CaseDir + "c-temp-at-end.txt";
+      RunOnHost(CaseDir, RESTORE_C_TEMP, {CTemp, UnixPath(record)}, Log);
+      Bytes target = ReadWholeFile(record);
+      Run.CTempLinkAtEnd.assign(target.begin(), target.end());
+      while (!Run.CTempLinkAtEnd.empty() && Run.CTempLinkAtEnd.back() == '\n') Run.CTempLinkAtEnd.pop_back();
+    }
+  } restored{scenario, caseDir, cTemp, run, log};
+  if (!scenario.CTempLinkTo.empty() &&
+      !RunOnHost(caseDir, LINK_C_TEMP, {cTemp, UnixPath(scenario.CTempLinkTo)}, log))
+    return run;
 
   std::string environment = EnvironmentWithTemp(run.TempDir, run.ReportPath);
   std::wstring unicodeEnvironment;

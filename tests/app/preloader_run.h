@@ -36,9 +36,18 @@ struct Scenario {
   DWORD IdleMs = 4000;  // how long an unanswered window is watched
   std::string StagingName = "_Orvane3d1\\";
   std::string Program;  // the SETUP.EXE put on the medium; the build's when empty
-  // Not 0: the medium is the failing one of FailingMediumDir(), and
-  // SETUP.TMP cannot be read from this byte on (the disc was taken out).
-  std::uint64_t TakenOutAt = 0;
+  // Not empty: the medium is the failing one of FailingMediumDir(), and
+  // SETUP.TMP follows this plan of failing_medium.py: "gone N" (the disc
+  // was taken out), "once N" (one read fails), "delay MS", "swap N LINK
+  // TARGET" (LINK and TARGET as Windows paths).
+  std::string MediumPlan;
+  // Not empty: while the run lasts, c:\temp\ is a symbolic link to this
+  // directory (a Windows path), made on the host before SETUP.EXE starts;
+  // what was there is put back afterwards.
+  std::string CTempLinkTo;
+  // Runs after the others, one at a time: it uses the failing medium, or
+  // changes c:\temp\, which other runs share.
+  bool Alone = false;
   // Not empty: TMP and TEMP name the directory of this name in the case's
   // directory, a name that the ANSI code page cannot hold.
   std::wstring UnicodeTempName;
@@ -65,8 +74,9 @@ struct PreloaderRun {
   Tree TempTreeWhileBox;
   bool StillRunningWhenIdle = false;
   Tree TempTreeWhileIdle;
-  Tree TempTree;    // after the end
-  Tree MediumTree;  // after the end
+  Tree TempTree;               // after the end
+  Tree MediumTree;             // after the end
+  std::string CTempLinkAtEnd;  // where c:\temp\ led when the run ended (CTempLinkTo)
 };
 
 // Windows form of the helper programs' paths from the build.
@@ -83,9 +93,9 @@ std::string StandinExePath();
 // _Orvane3d32000\ with someone else's INSTALL.EXE (a stand-in installer)
 // and its STANDIN.CFG, which would have it write their-report.txt here.
 std::string AllTakenDir();
-// A small file system of its own (tmpfs), mounted by mount_small_temp.sh
-// before the runs: room for the stand-in installer and a little more
-// (Windows path, with trailing backslash).
+// A directory on a small file system of its own (tmpfs), mounted by
+// mount_small_temp.sh before the runs: room for the stand-in installer and
+// a little more (Windows path, with trailing backslash).
 std::string SmallTempDir();
 // A medium served by failing_medium.py, mounted before the runs: it shows
 // what the run writes to FailingMediumSource() (Windows paths, with

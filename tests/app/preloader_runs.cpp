@@ -92,9 +92,24 @@ class CaseBuilder {
     return *this;
   }
   // The disc is taken out this many bytes before the container's end.
-  CaseBuilder& TakenOut(std::size_t bytesBeforeEnd) {
-    takenOut_ = bytesBeforeEnd;
-    return *this;
+  CaseBuilder& TakenOut(std::size_t bytesBeforeEnd) { return Plan("gone", bytesBeforeEnd); }
+  // One read that reaches this many bytes before the container's end fails.
+  CaseBuilder& FlakyRead(std::size_t bytesBeforeEnd) { return Plan("once", bytesBeforeEnd); }
+  // c:\temp\ is a link to a directory of the case's (and, with the
+  // temporary directory unusable, the staging root SETUP.EXE is offered),
+  // which a read this many bytes before the container's end points at
+  // another directory of the case's, where someone else's staging directory
+  // with their installer waits.
+  CaseBuilder& CTempRepointed(std::size_t bytesBeforeEnd) {
+    c_.Setup.CTempLinkTo = c_.Dir->Path() + "first-target\\";
+    std::string theirs = c_.Dir->Path() + "second-target\\_Orvane3d1\\";
+    CreateDirectoryA((c_.Dir->Path() + "second-target").c_str(), nullptr);
+    CreateDirectoryA(theirs.c_str(), nullptr);
+    WriteWholeFile(theirs + "INSTALL.EXE", ReadWholeFile(StandinExePath()));
+    WriteWholeFile(theirs + "STANDIN.CFG",
+                   BytesOf("[standin]\r\nmode=once\r\nreport=" + c_.Dir->Path() + "their-report.txt\r\n"));
+    planExtra_ = " c:\\temp " + c_.Dir->Path() + "second-target";
+    return Plan("swap", bytesBeforeEnd);
   }
   // SETUP.EXE bound to the container, as setuppack medium binds it; with
   // `other`, to that container instead.
@@ -131,7 +146,12 @@ class CaseBuilder {
     if (bound_) BindProgram();
     if (flipped_) c_.Setup.Archive[c_.Setup.Archive.size() / 2] ^= 0x01;
     if (appended_) c_.Setup.Archive.push_back(0);
-    if (takenOut_) c_.Setup.TakenOutAt = c_.Setup.Archive.size() - takenOut_;
+    if (!planWord_.empty()) {
+      c_.Setup.MediumPlan =
+          planWord_ + " " + std::to_string(c_.Setup.Archive.size() - planBeforeEnd_) + planExtra_;
+      c_.Setup.Alone = true;  // one run at a time on the failing medium
+    }
+    if (!c_.Setup.CTempLinkTo.empty()) c_.Setup.Alone = true;
     std::string name = c_.Setup.Name;
     cases[name] = std::move(c_);
   }
@@ -142,7 +162,14 @@ class CaseBuilder {
   std::uint16_t count_ = 0;
   bool countSet_ = false;
   std::size_t cut_ = 0;
-  std::size_t takenOut_ = 0;
+  std::string planWord_, planExtra_;
+  std::size_t planBeforeEnd_ = 0;
+
+  CaseBuilder& Plan(const char* word, std::size_t bytesBeforeEnd) {
+    planWord_ = word;
+    planBeforeEnd_ = bytesBeforeEnd;
+    return *this;
+  }
   bool bound_ = false, branded_ = false, flipped_ = false, appended_ = false;
   Bytes boundTo_;
   std::string medium_;
@@ -291,6 +318,29 @@ void BuildCases() {
         .TakenOut(100000)
         .Add();
 
+  // A bound medium on which one read fails in the middle of a member, and
+  // the rest of the file reads (a flaky drive or share).
+  if (FailingMediumUnavailable().empty())
+    CaseBuilder("bound-flaky-read", Driving::AnswerBoxThenCloseWhenIdle)
+        .Installer("once")
+        .Member("GOOD.BIN", RandomBytes(20000, 11), TIME_DATA)
+        .Member("READ.BIN", RandomBytes(400000, 16), TIME_DATA)
+        .Member("LATER.BIN", RandomBytes(300, 17), TIME_DATA)
+        .Bound()
+        .FlakyRead(200000)
+        .Add();
+
+  // The temporary directory cannot be used, so c:\temp\ is the next root
+  // offered; it is a link, which is pointed elsewhere in the middle of a
+  // member, where someone else's _Orvane3d1 waits.
+  if (FailingMediumUnavailable().empty())
+    CaseBuilder("c-temp-repointed", Driving::WaitForExit)
+        .Installer("once")
+        .Member("DATA.BIN", RandomBytes(400000, 5), TIME_DATA)
+        .UnicodeTemp(L"\u0412\u0440\u0435\u043C\u0435\u043D\u043D\u044B\u0435")
+        .CTempRepointed(200000)
+        .Add();
+
   // Temporary locations where nothing can be staged: one that takes no file,
   // one whose name the ANSI code page cannot hold (Cyrillic).
   if (ImmutableTempUnavailable().empty())
@@ -386,18 +436,20 @@ class RunRecords : public ::testing::EmptyTestEventListener {
 void PreloaderRuns::SetUp() {
   ::testing::UnitTest::GetInstance()->listeners().Append(new RunRecords);
   BuildCases();
+  auto run = [](PreloaderCase* c) {
+    try {
+      c->Run = RunPreloader(c->Setup, c->Dir->Path());
+    } catch (const std::exception& e) {
+      c->Failure = e.what();
+    }
+  };
   std::vector<std::thread> threads;
-  for (auto& entry : cases) {
-    PreloaderCase* c = &entry.second;
-    threads.emplace_back([c] {
-      try {
-        c->Run = RunPreloader(c->Setup, c->Dir->Path());
-      } catch (const std::exception& e) {
-        c->Failure = e.what();
-      }
-    });
-  }
+  for (auto& entry : cases)
+    if (!entry.second.Setup.Alone) threads.emplace_back(run, &entry.second);
   for (std::thread& t : threads) t.join();
+  // Then those that use what every run shares, one after the other.
+  for (auto& entry : cases)
+    if (entry.second.Setup.Alone) run(&entry.second);
 }
 
 void PreloaderRuns::TearDown() { cases.clear(); }
