@@ -24,3 +24,27 @@ function(preloader_small target)
   preloader_runtime_free(${target})
   target_compile_options(${target} PRIVATE -Os)
 endfunction()
+
+# A room of the preloader's Windows side: a library of its sources (built
+# natively against the declarations of the Win32 stand-in, for the tests and
+# fuzz targets, and for Windows with the C++ runtime, for setuppack's and
+# the tests' use), and for Windows an object library of the same sources
+# that SETUP.EXE takes: no C++ runtime, small code. DEPENDS are the rooms
+# and libraries it uses; each has a NAME_preloader twin where it is a room.
+function(preloader_room name)
+  cmake_parse_arguments(ROOM "" "" "SOURCES;DEPENDS;PRELOADER_DEPENDS;SYSTEM_LIBS" ${ARGN})
+  add_library(${name} STATIC ${ROOM_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  # The preloader runs without exceptions.
+  target_compile_options(${name} PRIVATE -fno-exceptions)
+  target_link_libraries(${name} PUBLIC ${ROOM_DEPENDS})
+  if(WIN32)
+    target_link_libraries(${name} PUBLIC ${ROOM_SYSTEM_LIBS})
+    add_library(${name}_preloader OBJECT ${ROOM_SOURCES})
+    target_include_directories(${name}_preloader PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name}_preloader PUBLIC ${ROOM_PRELOADER_DEPENDS})
+    preloader_small(${name}_preloader)
+  else()
+    target_link_libraries(${name} PUBLIC win32_api)
+  endif()
+endfunction()

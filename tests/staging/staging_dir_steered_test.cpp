@@ -2,13 +2,11 @@
 // another process that acts between our calls (a directory or link that
 // appears just before we create or open ours), links at staging names, a
 // token that cannot be read, and the exact descriptor CreateDirectoryA gets;
-// roots that are links or someone else's, an elevated token, and the
-// processors the worker may use.
+// roots that are links or someone else's, and an elevated token.
 #include <filesystem>
 #include <functional>
 
 #include "staging_fixture.h"
-#include "worker_thread.h"
 
 namespace {
 
@@ -252,31 +250,5 @@ TEST_F(SteeredStagingDir, AnElevatedRunLabelsTheDirectoryHigh) {
     EXPECT_EQ(sacl->second.Aces,
               (std::vector<RecordedAce>{{SYSTEM_MANDATORY_LABEL_ACE_TYPE, inherited,
                                          SYSTEM_MANDATORY_LABEL_NO_WRITE_UP, "S-1-16-12288"}}));
-  }
-}
-
-// Mended: a second thread only where the process may run on two cores.
-TEST_F(SteeredStagingDir, TheWorkerRunsOnlyWithTwoCoresAllowed) {
-  const struct {
-    DWORD_PTR Affinity;
-    std::vector<DWORD_PTR> Cores;
-    bool CoresKnown;
-    bool Running;
-  } cases[] = {
-      {0x3, {0x1, 0x2}, true, true},   // two cores
-      {0x1, {0x1, 0x2}, true, false},  // bound to one processor
-      {0x3, {0x3}, true, false},       // two logical processors of one core
-      {0x5, {0x3, 0xC}, true, true},   // one of each of two such cores
-      {0x3, {0x3}, false, true},       // XP before SP3 cannot tell cores apart
-  };
-  for (const auto& c : cases) {
-    Standin().AffinityMask = c.Affinity;
-    Standin().Cores = c.Cores;
-    if (c.CoresKnown)
-      Standin().Kernel32Exports.insert("GetLogicalProcessorInformation");
-    else
-      Standin().Kernel32Exports.erase("GetLogicalProcessorInformation");
-    WorkerThread worker;
-    EXPECT_EQ(worker.Running(), c.Running) << std::hex << c.Affinity;
   }
 }

@@ -3,7 +3,6 @@
 // inside it. Races, links and a platform that refuses the descriptor are in
 // staging_dir_steered_test.cpp.
 #include "staging_fixture.h"
-#include "worker_thread.h"
 
 namespace {
 
@@ -92,16 +91,6 @@ TEST_F(StagingDir, CleanUpOutsideTheOwnDirectoryDeletesNothing) {
 }
 
 #ifdef _WIN32
-// Mended: bound to one processor, the process gets no second thread.
-TEST_F(StagingDir, OneProcessorOfAffinityMeansNoWorker) {
-  DWORD_PTR process = 0, system = 0;
-  ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process, &system));
-  ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process & (~process + 1)));
-  bool running = WorkerThread().Running();
-  SetProcessAffinityMask(GetCurrentProcess(), process);
-  EXPECT_FALSE(running);
-}
-
 // Held without FILE_SHARE_DELETE: nobody can rename or remove the directory
 // while the run uses it. Another process meets the same sharing check.
 TEST_F(StagingDir, WhileHeldItCannotBeRenamedOrRemoved) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "extract_fixture.h"
+#include "worker_thread.h"
 
 namespace {
 
@@ -319,4 +320,30 @@ TEST_F(NoOwnStagingDir, ATemporaryLocationChangedSinceTheChoiceGetsNothing) {
   EXPECT_EQ(ExtractArchive(Window()), ExtractResult::StagingRefused);
   ExpectNothingDone("c:\\other\\_Orvane3d1\\");
   EXPECT_EQ(List(STAGING), std::vector<std::string>{});
+}
+
+// Mended: a second thread only where the process may run on two cores.
+TEST_F(SteeredExtract, TheWorkerRunsOnlyWithTwoCoresAllowed) {
+  const struct {
+    DWORD_PTR Affinity;
+    std::vector<DWORD_PTR> Cores;
+    bool CoresKnown;
+    bool Running;
+  } cases[] = {
+      {0x3, {0x1, 0x2}, true, true},   // two cores
+      {0x1, {0x1, 0x2}, true, false},  // bound to one processor
+      {0x3, {0x3}, true, false},       // two logical processors of one core
+      {0x5, {0x3, 0xC}, true, true},   // one of each of two such cores
+      {0x3, {0x3}, false, true},       // XP before SP3 cannot tell cores apart
+  };
+  for (const auto& c : cases) {
+    Standin().AffinityMask = c.Affinity;
+    Standin().Cores = c.Cores;
+    if (c.CoresKnown)
+      Standin().Kernel32Exports.insert("GetLogicalProcessorInformation");
+    else
+      Standin().Kernel32Exports.erase("GetLogicalProcessorInformation");
+    WorkerThread worker;
+    EXPECT_EQ(worker.Running(), c.Running) << std::hex << c.Affinity;
+  }
 }

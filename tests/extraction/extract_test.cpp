@@ -4,6 +4,7 @@
 // (the message box waits for a user on the real platform), a steered module
 // path and what only the stand-in records are in extract_steered_test.cpp.
 #include "extract_fixture.h"
+#include "worker_thread.h"
 
 TEST_F(Extract, EveryMemberWrittenThenInstallIni) {
   Bytes data = RandomBytes(50000, 7);
@@ -139,3 +140,15 @@ TEST_F(Extract, ABoundRunHandsOffOnlyWithItsOwnContainer) {
     EXPECT_FALSE(Exists(Staged("Install.ini")));
   }
 }
+
+#ifdef _WIN32
+// Mended: bound to one processor, the process gets no second thread.
+TEST_F(Extract, OneProcessorOfAffinityMeansNoWorker) {
+  DWORD_PTR process = 0, system = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process, &system));
+  ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process & (~process + 1)));
+  bool running = WorkerThread().Running();
+  SetProcessAffinityMask(GetCurrentProcess(), process);
+  EXPECT_FALSE(running);
+}
+#endif
