@@ -11,13 +11,13 @@
 // Prints one line per run: the seconds, then Decode's result. With
 // EXPECTED, the last run's output must equal that file byte for byte.
 //
-// In the Windows builds, DECODE_PROBE_OFFSET=N in the environment decodes
-// the member at byte N of the file (a container's), and DECODE_PROBE_HASH=1
-// hashes its bytes as a bound SETUP.EXE does (ContainerDigest, its thread
-// included), so that the binding's cost is timed inside the process, apart
-// from the scatter of process starts. As in SETUP.EXE the next token block
-// is read on the worker thread where there are two processors;
-// DECODE_PROBE_READER=0 reads each on the decoding thread instead.
+// DECODE_PROBE_OFFSET=N in the environment decodes the member at byte N of
+// the file (a container's). In the Windows builds the member is read as
+// SETUP.EXE reads SETUP.TMP, through the container's input (the next block
+// read on the worker thread where the process may use two cores), and
+// DECODE_PROBE_HASH=1 hashes the bytes, the rest of the file included, as a
+// bound SETUP.EXE does, so that the binding's cost is timed inside the
+// process, apart from the scatter of process starts.
 // Exits with 0 when every run decoded (and matched), 1 when not, 2 on
 // wrong arguments.
 #include <chrono>
@@ -27,8 +27,7 @@
 #include "lzss.h"
 
 #ifdef _WIN32
-#include "background_reader.h"
-#include "container_digest.h"
+#include "container_input.h"
 #endif
 
 namespace {
@@ -70,25 +69,28 @@ int main(int argc, char** argv) {
     {
       TLZSS codec(0);
       const char* offset = std::getenv("DECODE_PROBE_OFFSET");
+      const long skip = offset ? std::atol(offset) : 0;
 #ifdef _WIN32
       const char* hash = std::getenv("DECODE_PROBE_HASH");
-      // As SETUP.EXE has it: the next token block read (and the blocks
-      // hashed) on the worker thread.
-      WorkerThread* worker = new WorkerThread;
-      BackgroundReader* reader = new BackgroundReader(*worker);
-      const char* ahead = std::getenv("DECODE_PROBE_READER");
-      if (worker->Running() && !(ahead && *ahead == '0')) codec.Reader = reader;
-      ContainerDigest* digest = hash && *hash == '1' ? new ContainerDigest(worker) : nullptr;
-      codec.Tap = digest;
-#endif
-      if (codec.OpenInput(member, offset ? std::atoi(offset) : -1) && codec.OpenOutput(output, -1))
+      const bool hashed = hash && *hash == '1';
+      WorkerThread worker;
+      ContainerInput input(worker, hashed);
+      std::uint8_t skipped[4096];
+      bool opened = input.Open(member);
+      for (long left = skip; opened && left > 0; left -= static_cast<long>(sizeof skipped))
+        input.Read(skipped, left < static_cast<long>(sizeof skipped) ? static_cast<std::size_t>(left)
+                                                                     : sizeof skipped);
+      codec.Source = &input;
+      if (opened && codec.OpenOutput(output, -1)) result = codec.Decode(nullptr, codec.OutputStream);
+      if (hashed) {
+        const std::uint8_t none[SHA256_DIGEST_SIZE] = {};
+        input.ReadToEnd();
+        input.Matches(none);  // ends the hashing as a bound run does
+      }
+#else
+      if (codec.OpenInput(member, offset ? static_cast<std::int32_t>(skip) : -1) &&
+          codec.OpenOutput(output, -1))
         result = codec.Decode(codec.InputStream, codec.OutputStream);
-#ifdef _WIN32
-      const std::uint8_t none[SHA256_DIGEST_SIZE] = {};
-      if (digest) digest->Matches(none);  // ends the hashing as a bound run does
-      delete digest;
-      delete reader;
-      delete worker;
 #endif
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;

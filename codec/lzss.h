@@ -23,39 +23,19 @@ constexpr int LEFT_CHILD_SIZE = RING_SIZE + 1;              // 4097
 constexpr int RIGHT_CHILD_SIZE = RING_SIZE + 257;           // 4097 + 256 roots
 constexpr int PARENT_SIZE = RING_SIZE + 1;                  // entry NIL is scratch
 
-// Sees every byte Decode takes from its input, in the order the input
-// holds them: a member's header, then its token bytes as they are read
-// (never beyond PackedSize). What a reader of the container hashes.
-class InputTap {
+// Where Decode takes a member's bytes from when a reader of the container
+// owns the file (the preloader's extraction): the header, then the token
+// bytes, in the order the container holds them. Decode asks for no byte
+// beyond the member's PackedSize; bytes it asked for and did not use (a
+// member that failed) are gone.
+class MemberSource {
  public:
-  // The bytes are the tap's only during the call.
-  virtual void Take(const std::uint8_t* bytes, std::size_t count) = 0;
-  // A block of token bytes, which stays as it is until Release is called:
-  // a tap may go on working with it while decoding goes on.
-  virtual void TakeBlock(const std::uint8_t* bytes, std::size_t count) { Take(bytes, count); }
-  // Called before the bytes of the last TakeBlock are changed or go.
-  virtual void Release() {}
+  // Copies up to `count` of the next bytes to `to`; returns how many came,
+  // fewer only at the end of the input or after a read that failed.
+  virtual std::size_t Read(std::uint8_t* to, std::size_t count) = 0;
 
  protected:
-  ~InputTap() = default;
-};
-
-// Reads a member's token blocks ahead, for example on a thread of its own,
-// while Decode decodes the block before. Decode posts the next read as soon
-// as it has a block and waits for it when it needs the bytes: at most one
-// read is out at a time, each follows the one before in the file, and none
-// goes beyond the member's PackedSize.
-class BlockReader {
- public:
-  // Starts reading `count` bytes at `position` of the file under `stream`
-  // into `to`, past the stream (ReadAt of stream_read.h).
-  virtual void Post(FILE* stream, std::int64_t position, std::uint8_t* to, std::size_t count) = 0;
-  // Returns once the posted read is done, with how many bytes arrived:
-  // fewer only at the end of the file or on an error.
-  virtual std::size_t Wait() = 0;
-
- protected:
-  ~BlockReader() = default;
+  ~MemberSource() = default;
 };
 
 // Size of the buffer each stream gets from the stream library.
@@ -77,11 +57,12 @@ class TLZSS {
   bool OpenInput(const char* path, std::int32_t offset);
   bool OpenOutput(const char* path, std::int32_t offset);
 
-  // Decode one member from input's current position into output. Returns 1
-  // when the output's length equals the header's UnpackedSize. The input
-  // never moves beyond the member's PackedSize token bytes. The first call
-  // that meets token bytes takes some 650 KiB for its buffers, kept until the
-  // object goes; without them it returns 0 behind the header.
+  // Decode one member from input's current position (or from Source) into
+  // output. Returns 1 when the output's length equals the header's
+  // UnpackedSize. The input never moves beyond the member's PackedSize token
+  // bytes. The first call that meets token bytes takes some 650 KiB for its
+  // buffers, kept until the object goes; without them it returns 0 behind
+  // the header.
   int Decode(FILE* input, FILE* output);
 
   // Write one member made of the rest of input at output's current position.
@@ -118,13 +99,9 @@ class TLZSS {
   // not make; the preloader leaves it off.
   bool LimitToUnpackedSize = false;
 
-  // When set, Decode hands it every byte it reads from the input.
-  InputTap* Tap = nullptr;
-
-  // When set, Decode reads the token blocks of a member in a file on a disk
-  // through it, each while the block before decodes; otherwise each when
-  // the block before is used up. Every read is done when Decode returns.
-  BlockReader* Reader = nullptr;
+  // When set, Decode reads the member from it, not from `input` (which may
+  // then be null).
+  MemberSource* Source = nullptr;
 
  private:
   bool HasArrays() const;

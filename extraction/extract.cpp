@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "background_reader.h"
-#include "container_digest.h"
+#include "container_input.h"
 #include "container_layout.h"
 #include "handoff.h"
 #include "lzss.h"
@@ -35,9 +34,8 @@ bool JoinInBuffer(char* buffer, const char* directory, const char* name) {
 // and returns how many bytes arrived.
 template <typename ReadBytes>
 void ReadNameField(TString& destination, ReadBytes read) {
-  std::uint8_t lengthBytes[2];
-  std::size_t length = 0;
-  if (read(lengthBytes, 2) == 2) length = static_cast<std::size_t>(lengthBytes[0] | (lengthBytes[1] << 8));
+  bool whole = false;
+  const std::size_t length = ReadNameLength(read, whole);
   char* buffer = static_cast<char*>(std::malloc(length + 1));
   if (!buffer) {
     destination = "";
@@ -90,30 +88,28 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   }
   ArchivePath = archivePath;
 
-  TLZSS codec(0);
-  if (!codec.OpenInput(archivePath, -1)) return ExtractResult::ArchiveNotOpened;
-  // Where there is a second processor, each member's next token block is
-  // read (and the container's blocks hashed) on it while a block decodes.
+  // SETUP.TMP is read once, from its start, by the input, which hands the
+  // decoder its bytes; where there is a second processor the next block is
+  // read (and, for a bound preloader, hashed) on it while a block decodes.
+  // A member that fails in a bound run is told only once the whole file is
+  // known to be the one bound: another file gets the one box about
+  // SETUP.TMP instead.
   WorkerThread worker;
-  BackgroundReader reader(worker);
-  if (worker.Running()) codec.Reader = &reader;
-  // A bound preloader hashes every byte it takes from SETUP.TMP. A member
-  // that fails is then told only once the whole file is known to be the one
-  // bound: another file gets the one box about SETUP.TMP instead.
-  ContainerDigest digest(&worker);
-  if (boundDigest) codec.Tap = &digest;
+  ContainerInput input(worker, boundDigest != nullptr);
+  if (!input.Open(archivePath)) return ExtractResult::ArchiveNotOpened;
+  TLZSS codec(0);
+  codec.Source = &input;
   TString failedPath;
 
   // A count that cannot be read in full counts as 0.
   std::uint8_t countBytes[ENTRY_COUNT_BYTES];
   int count = 0;
-  std::size_t countRead = std::fread(countBytes, 1, ENTRY_COUNT_BYTES, codec.InputStream);
-  if (codec.Tap && countRead) codec.Tap->Take(countBytes, countRead);
-  if (countRead == ENTRY_COUNT_BYTES) count = EntriesOfCount(countBytes[0], countBytes[1]);
+  if (input.Read(countBytes, ENTRY_COUNT_BYTES) == ENTRY_COUNT_BYTES)
+    count = EntriesOfCount(countBytes[0], countBytes[1]);
 
   for (int index = 0; index < count; ++index) {
     TString name;
-    ReadArchiveName(codec.InputStream, name, codec.Tap);
+    ReadArchiveName(input, name);
     TString outputPath = stagingRoot + StagingDirName + name;
     // A name that is no plain file name of the staging directory (a path, a
     // device, dots that Windows trims to "..") and an output path too long
@@ -131,7 +127,7 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
     if (!failed) {
       NoteStagedFile(name.c_str());
       codec.OpenOutput(outputPath.c_str(), -1);
-      failed = !codec.Decode(codec.InputStream, codec.OutputStream);
+      failed = !codec.Decode(nullptr, codec.OutputStream);
     }
     if (failed) {
       if (boundDigest)
@@ -142,9 +138,8 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
     }
   }
 
-  bool matches = !boundDigest || (digest.TakeRest(codec.InputStream) && digest.Matches(boundDigest));
-  codec.OpenInput(nullptr, -1);   // closes the container
-  codec.OpenOutput(nullptr, -1);  // and the last member's output
+  bool matches = !boundDigest || (input.ReadToEnd() && input.Matches(boundDigest));
+  codec.OpenOutput(nullptr, -1);  // the last member's output is closed
   worker.End();                   // nothing of the extraction outlives it
   ExtractResult result = ExtractResult::InstallerStarted;
   if (!matches) {
@@ -173,11 +168,9 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   return result;
 }
 
-void ReadArchiveName(FILE* stream, TString& destination, InputTap* tap) {
-  ReadNameField(destination, [stream, tap](void* to, std::size_t count) {
-    std::size_t got = std::fread(to, 1, count, stream);
-    if (tap && got) tap->Take(static_cast<const std::uint8_t*>(to), got);
-    return got;
+void ReadArchiveName(MemberSource& input, TString& destination) {
+  ReadNameField(destination, [&input](void* to, std::size_t count) {
+    return input.Read(static_cast<std::uint8_t*>(to), count);
   });
 }
 
@@ -190,10 +183,10 @@ void ReadArchiveNameFromHandle(HANDLE file, TString& destination) {
 }
 
 void WriteArchiveName(HANDLE file, const TString& name) {
-  std::uint16_t length = static_cast<std::uint16_t>(name.size());
-  std::uint8_t lengthBytes[2] = {static_cast<std::uint8_t>(length & 0xFF),
-                                 static_cast<std::uint8_t>(length >> 8)};
+  const std::size_t length = name.size() & MAX_NAME_LENGTH;  // taken as 16 bits
+  std::uint8_t field[NAME_LENGTH_BYTES];
+  PutField(field, length);
   DWORD done = 0;
-  WriteFile(file, lengthBytes, 2, &done, nullptr);
-  if (length > 0) WriteFile(file, name.c_str(), length, &done, nullptr);
+  WriteFile(file, field, NAME_LENGTH_BYTES, &done, nullptr);
+  if (length > 0) WriteFile(file, name.c_str(), static_cast<DWORD>(length), &done, nullptr);
 }

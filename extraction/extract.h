@@ -46,8 +46,8 @@ void ReportDecodeError(const char* path);
 // The name field of a container entry: a 16-bit length, then the bytes.
 // The readers take every byte of the field and keep the name up to its first
 // zero byte; a length cut short counts as 0, and name bytes that are missing
-// end the name.
-// A tap, when given, sees every byte read.
-void ReadArchiveName(FILE* stream, TString& destination, InputTap* tap = nullptr);
+// end the name. ReadArchiveName reads from the container's input, which
+// reads the file ahead (container_input.h).
+void ReadArchiveName(MemberSource& input, TString& destination);
 void ReadArchiveNameFromHandle(HANDLE file, TString& destination);
 void WriteArchiveName(HANDLE file, const TString& name);

@@ -73,7 +73,7 @@ void WorkerThread::CloseAll() {
 
 void WorkerThread::End() {
   if (!thread_) return;
-  for (int lane = 0; lane < LANE_COUNT; ++lane) Finish(static_cast<Lane>(lane));
+  Finish();
   __atomic_store_n(&ending_, 1, SEQ);
   WakeThread();
   WaitForSingleObject(thread_, INFINITE);
@@ -89,23 +89,15 @@ void WorkerThread::WakeThread() {
   if (__atomic_exchange_n(&sleeping_, 0, SEQ)) SetEvent(work_);
 }
 
-bool WorkerThread::AnyPosted() {
-  for (Slot& slot : slots_)
-    if (__atomic_load_n(&slot.State, SEQ) == POSTED) return true;
-  return false;
-}
+bool WorkerThread::Posted() { return __atomic_load_n(&state_, SEQ) == POSTED; }
 
 bool WorkerThread::RunPosted() {
-  bool worked = false;
-  for (Slot& slot : slots_) {
-    int expected = POSTED;
-    if (!__atomic_compare_exchange_n(&slot.State, &expected, RUNNING, false, SEQ, SEQ)) continue;
-    slot.Work(slot.Context);
-    __atomic_store_n(&slot.State, IDLE, SEQ);
-    if (__atomic_exchange_n(&slot.Waiter, 0, SEQ)) SetEvent(done_);
-    worked = true;
-  }
-  return worked;
+  int expected = POSTED;
+  if (!__atomic_compare_exchange_n(&state_, &expected, RUNNING, false, SEQ, SEQ)) return false;
+  job_(context_);
+  __atomic_store_n(&state_, IDLE, SEQ);
+  if (__atomic_exchange_n(&waiter_, 0, SEQ)) SetEvent(done_);
+  return true;
 }
 
 DWORD WINAPI WorkerThread::Serve(void* self) {
@@ -121,7 +113,7 @@ DWORD WINAPI WorkerThread::Serve(void* self) {
     } else {
       // Between members, or once the decoding is over.
       __atomic_store_n(&worker.sleeping_, 1, SEQ);
-      const bool comes = worker.AnyPosted() || __atomic_load_n(&worker.ending_, SEQ);
+      const bool comes = worker.Posted() || __atomic_load_n(&worker.ending_, SEQ);
       if (!comes || !__atomic_exchange_n(&worker.sleeping_, 0, SEQ))
         WaitForSingleObject(worker.work_, INFINITE);
       idleSince = __rdtsc();
@@ -129,34 +121,32 @@ DWORD WINAPI WorkerThread::Serve(void* self) {
   }
 }
 
-void WorkerThread::Post(Lane lane, Job job, void* context) {
+void WorkerThread::Post(Job job, void* context) {
   if (!thread_) return job(context);
-  Slot& slot = slots_[lane];
-  slot.Work = job;
-  slot.Context = context;
-  __atomic_store_n(&slot.State, POSTED, SEQ);
+  job_ = job;
+  context_ = context;
+  __atomic_store_n(&state_, POSTED, SEQ);
   WakeThread();
 }
 
-void WorkerThread::Finish(Lane lane) {
+void WorkerThread::Finish() {
   if (!thread_) return;
-  Slot& slot = slots_[lane];
   // Not started yet: the job is taken back and run here.
   int expected = POSTED;
-  if (__atomic_compare_exchange_n(&slot.State, &expected, IDLE, false, SEQ, SEQ)) {
-    slot.Work(slot.Context);
+  if (__atomic_compare_exchange_n(&state_, &expected, IDLE, false, SEQ, SEQ)) {
+    job_(context_);
     return;
   }
   const unsigned long long since = __rdtsc();
-  while (__atomic_load_n(&slot.State, SEQ) == RUNNING) {
+  while (__atomic_load_n(&state_, SEQ) == RUNNING) {
     if (!SpunFor(since, CALLER_SPIN_TICKS)) {
       SpinOnce();
       continue;
     }
     // The same handshake as the thread's sleep, the other way round.
-    __atomic_store_n(&slot.Waiter, 1, SEQ);
-    const bool running = __atomic_load_n(&slot.State, SEQ) == RUNNING;
-    if (running || !__atomic_exchange_n(&slot.Waiter, 0, SEQ)) WaitForSingleObject(done_, INFINITE);
+    __atomic_store_n(&waiter_, 1, SEQ);
+    const bool running = __atomic_load_n(&state_, SEQ) == RUNNING;
+    if (running || !__atomic_exchange_n(&waiter_, 0, SEQ)) WaitForSingleObject(done_, INFINITE);
     return;
   }
 }

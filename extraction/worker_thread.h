@@ -1,5 +1,5 @@
-// A second thread for the work that can go on beside the decoding: hashing
-// the container's token blocks and reading the next ones.
+// A second thread for the work that can go on beside the decoding: reading
+// (and hashing) the next block of the container.
 #pragma once
 
 #include "win32.h"
@@ -18,9 +18,6 @@
 // are needed is taken back and run by the thread that needs them.
 class WorkerThread {
  public:
-  // Each lane holds at most one job at a time; jobs of different lanes are
-  // independent of one another.
-  enum Lane { HASHING, READING, LANE_COUNT };
   using Job = void (*)(void* context);
 
   WorkerThread();
@@ -31,11 +28,11 @@ class WorkerThread {
   // Whether jobs run on a thread of their own.
   bool Running() const { return thread_ != nullptr; }
 
-  // Hands `job` to the thread. The lane's job before must be done (Finish).
-  void Post(Lane lane, Job job, void* context);
-  // Returns once the lane's job, if any, is done.
-  void Finish(Lane lane);
-  // Finishes every lane's job and ends the thread.
+  // Hands `job` to the thread. The job before must be done (Finish).
+  void Post(Job job, void* context);
+  // Returns once the job posted last, if any, is done.
+  void Finish();
+  // Finishes the job and ends the thread.
   void End();
 
   // Whether the process may run on two processors that are not two logical
@@ -44,15 +41,9 @@ class WorkerThread {
 
  private:
   enum : int { IDLE, POSTED, RUNNING };
-  struct Slot {
-    int State = IDLE;  // read and written with atomic operations only
-    int Waiter = 0;    // the caller waits on done_ for this lane's job
-    Job Work = nullptr;
-    void* Context = nullptr;
-  };
   static DWORD WINAPI Serve(void* self);
   bool RunPosted();
-  bool AnyPosted();
+  bool Posted();
   void WakeThread();
   void CloseAll();
 
@@ -61,5 +52,8 @@ class WorkerThread {
   HANDLE done_ = nullptr;  // set for a caller asleep when its job is done
   int ending_ = 0;         // atomic
   int sleeping_ = 0;       // atomic: the thread waits on work_
-  Slot slots_[LANE_COUNT];
+  int state_ = IDLE;       // atomic
+  int waiter_ = 0;         // atomic: the caller waits on done_ for the job
+  Job job_ = nullptr;
+  void* context_ = nullptr;
 };

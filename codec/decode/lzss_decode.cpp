@@ -35,48 +35,45 @@ constexpr std::uint64_t NO_LIMIT = ~std::uint64_t{0};
 // codec's, made by its first Decode and kept for the next members.
 constexpr std::size_t TOKEN_BLOCK = 128 * 1024;
 constexpr std::size_t OUTPUT_BLOCK = 512 * 1024;
-// A block read ahead lands behind room for the bytes kept from the block
-// before (fewer than a group's), and is followed by the room a run of
-// literals may read beyond the last token.
-constexpr std::size_t READ_OFFSET = 32;
-static_assert(READ_OFFSET >= GROUP_BYTES, "room for the bytes kept before a block read ahead");
-constexpr std::size_t TOKEN_AREA = READ_OFFSET + TOKEN_BLOCK + RUN_SPAN;
+// A block is followed by the room a run of literals may read beyond the
+// last token.
+constexpr std::size_t TOKEN_AREA = TOKEN_BLOCK + RUN_SPAN;
 constexpr std::size_t WINDOW_END = RING_SIZE + OUTPUT_BLOCK;
 constexpr std::size_t WINDOW_AREA = WINDOW_END + COPY_SPAN;
 
 unsigned MatchPosition(unsigned b0, unsigned b1) { return b0 | ((b1 & 0xF0) << 4); }
 unsigned MatchLength(unsigned b1) { return (b1 & 0x0F) + MATCH_THRESHOLD + 1; }
 
-// The member's token bytes, read from the input in blocks but never beyond
-// the header's PackedSize, so that the input stands exactly behind the
-// member once every token byte has been fetched. From a file on a disk the
-// blocks come straight from the file, past the stream, which is put in
-// place when the decoding is done (Settle); with a BlockReader, into two
-// blocks in turn, the next read while the bytes of the other are handed
-// out.
+// The member's bytes as Decode takes them, in one of two ways: from the
+// input stream, or from a MemberSource. From a stream, the token bytes come
+// in blocks, never beyond the header's PackedSize, so that the input stands
+// exactly behind the member once every token byte has been fetched; from a
+// file on a disk straight from the file, past the stream, which is put in
+// place when the decoding is done (Settle).
 class TokenSource {
  public:
-  // `blocks` holds two TOKEN_AREAs; without a reader only the first is used.
-  TokenSource(FILE* input, std::uint32_t packedSize, InputTap* tap, BlockReader* reader, std::uint8_t* blocks)
-      : Next(blocks),
-        End(blocks),
-        block_(blocks),
-        spare_(blocks + TOKEN_AREA),
+  // `block` holds TOKEN_AREA bytes.
+  TokenSource(FILE* input, MemberSource* source, std::uint8_t* block)
+      : Next(block),
+        End(block),
+        block_(block),
         input_(input),
-        tap_(tap),
-        start_(DirectReadStart(input)),
-        reader_(start_ >= 0 ? reader : nullptr),
-        unread_(packedSize) {}
-  ~TokenSource() {
-    WaitForPosted();
-    if (tap_) tap_->Release();
-  }
-  TokenSource(const TokenSource&) = delete;
-  TokenSource& operator=(const TokenSource&) = delete;
+        source_(source),
+        start_(source ? -1 : DirectReadStart(input)) {}
 
   // The bytes read and not yet handed out: [Next, End).
   const std::uint8_t* Next;
   const std::uint8_t* End;
+
+  // The member's header and token bytes: `count` of them into `to`;
+  // returns how many came.
+  std::size_t ReadHeader(std::uint8_t* to, std::size_t count) {
+    return source_ ? source_->Read(to, count) : std::fread(to, 1, count, input_);
+  }
+  void StartTokens(std::uint32_t packedSize) {
+    unread_ = packedSize;
+    if (!source_ && start_ >= 0) start_ = StreamTell(input_);
+  }
 
   std::size_t Available() const { return static_cast<std::size_t>(End - Next); }
 
@@ -89,17 +86,16 @@ class TokenSource {
   // Keeps the bytes not yet handed out and reads more behind them; false
   // when nothing more came.
   bool Refill() {
-    if (reader_) return RefillAhead();
     if (unread_ == 0 || ended_) return false;
-    if (tap_) tap_->Release();  // the block is about to change
     std::size_t kept = Available();
     std::memmove(block_, Next, kept);
     std::size_t want = TOKEN_BLOCK - kept;
     if (want > unread_) want = unread_;
-    std::size_t got = start_ >= 0 ? ReadAt(input_, start_ + taken_, block_ + kept, want)
-                                  : std::fread(block_ + kept, 1, want, input_);
+    std::uint8_t* to = block_ + kept;
+    std::size_t got = source_       ? source_->Read(to, want)
+                      : start_ >= 0 ? ReadAt(input_, start_ + taken_, to, want)
+                                    : std::fread(to, 1, want, input_);
     if (got < want) ended_ = true;
-    if (tap_ && got) tap_->TakeBlock(block_ + kept, got);
     unread_ -= static_cast<std::uint32_t>(got);
     taken_ += static_cast<std::uint32_t>(got);
     Next = block_;
@@ -115,10 +111,9 @@ class TokenSource {
   std::uint32_t Fetched() const { return taken_ - static_cast<std::uint32_t>(Available()); }
 
   // Puts the input behind the last byte handed out, as if it had been read
-  // one byte at a time. A read still out is waited for first (its bytes are
-  // not used): the file is the stream's again.
+  // one byte at a time. A source keeps what it handed out.
   void Settle() {
-    WaitForPosted();
+    if (source_) return;
     if (start_ >= 0)
       StreamSeek(input_, start_ + Fetched(), SEEK_SET);
     else if (Available())
@@ -126,57 +121,12 @@ class TokenSource {
   }
 
  private:
-  // The block read ahead (posted now, when none is) becomes the block
-  // handed out, behind the bytes kept from the one before, and the next
-  // read goes out into that one.
-  // Once a block, and kept out of the loops that fetch, which it would
-  // only make larger.
-  __attribute__((noinline)) bool RefillAhead() {
-    const std::size_t kept = Available();
-    if (kept > READ_OFFSET) return true;  // never so: called with less than a group left
-    if (!postedSize_) {
-      if (unread_ == 0 || ended_) return false;
-      PostRead();
-    }
-    const std::size_t got = reader_->Wait();
-    if (got < postedSize_) ended_ = true;
-    postedSize_ = 0;
-    std::uint8_t* data = spare_ + READ_OFFSET;
-    std::memcpy(data - kept, Next, kept);
-    // The tap lets go of the block before, which the next read overwrites.
-    if (tap_) tap_->Release();
-    if (tap_ && got) tap_->TakeBlock(data, got);
-    unread_ -= static_cast<std::uint32_t>(got);
-    taken_ += static_cast<std::uint32_t>(got);
-    std::uint8_t* used = block_;
-    block_ = spare_;
-    spare_ = used;
-    Next = data - kept;
-    End = data + got;
-    if (unread_ > 0 && !ended_) PostRead();
-    return got > 0;
-  }
-
-  void PostRead() {
-    postedSize_ = TOKEN_BLOCK < unread_ ? TOKEN_BLOCK : unread_;
-    reader_->Post(input_, start_ + taken_, spare_ + READ_OFFSET, postedSize_);
-  }
-
-  void WaitForPosted() {
-    if (!postedSize_) return;
-    reader_->Wait();
-    postedSize_ = 0;
-  }
-
-  std::uint8_t* block_;  // the block handed out
-  std::uint8_t* spare_;  // the other block, which a read ahead fills
+  std::uint8_t* block_;
   FILE* input_;
-  InputTap* tap_;
+  MemberSource* source_;
   std::int64_t start_;  // where the token stream starts in the file, or -1: read through the stream
-  BlockReader* reader_;
-  std::uint32_t unread_;
+  std::uint32_t unread_ = 0;
   std::uint32_t taken_ = 0;
-  std::size_t postedSize_ = 0;  // the read out at the reader, if any
   bool ended_ = false;
 };
 
@@ -388,29 +338,26 @@ bool ProcessorHasSse2() {
 int TLZSS::Decode(FILE* input, FILE* output) {
   ProgressCount = 0;
   ConsumedCount = 0;
-  if (!input || !output || !HasArrays()) return 0;
+  if ((!input && !Source) || !output || !HasArrays()) return 0;
 
-  // The header as one read of its magic and one of the rest, each handed to
-  // the tap as it came.
+  if (!DecodeBuffers) DecodeBuffers = static_cast<std::uint8_t*>(std::malloc(TOKEN_AREA + WINDOW_AREA));
+  TokenSource source(input, Source, DecodeBuffers);
+  // The header as one read of its magic and one of the rest.
   MemberHeader header;
   std::uint8_t magic[4] = {};
-  std::size_t got = std::fread(magic, 1, sizeof magic, input);
-  if (Tap && got) Tap->Take(magic, got);
+  source.ReadHeader(magic, sizeof magic);
   header.Magic = magic[0] | magic[1] << 8 | magic[2] << 16 | static_cast<std::uint32_t>(magic[3]) << 24;
   if (header.Magic != MEMBER_MAGIC) return 0;
   std::uint8_t fields[MEMBER_FIELDS_SIZE] = {};
-  got = std::fread(fields, 1, sizeof fields, input);
-  if (Tap && got) Tap->Take(fields, got);
+  source.ReadHeader(fields, sizeof fields);
   ParseMemberHeaderAfterMagic(fields, header);
   UnpackedSize = header.UnpackedSize;
   PackedSize = header.PackedSize;
   if (UnpackedSize == 0) return 1;
-
-  if (!DecodeBuffers) DecodeBuffers = static_cast<std::uint8_t*>(std::malloc(2 * TOKEN_AREA + WINDOW_AREA));
   if (!DecodeBuffers) return 0;
+  source.StartTokens(PackedSize);
 
   const std::uint64_t limit = LimitToUnpackedSize ? UnpackedSize : NO_LIMIT;
-  TokenSource source(input, PackedSize, Tap, Reader, DecodeBuffers);
   Stop stop;
   if (ProgressEnabled) {
     std::memset(RingBuffer, ' ', RING_START);
@@ -422,7 +369,7 @@ int TLZSS::Decode(FILE* input, FILE* output) {
   } else {
     // Only the object's own stream is written past: it is the one that the
     // closing seek below brings up to date.
-    OutputWindow window(output, output == OutputStream, DecodeBuffers + 2 * TOKEN_AREA);
+    OutputWindow window(output, output == OutputStream, DecodeBuffers + TOKEN_AREA);
 #if defined(__i386__)
     const bool sse2 = ProcessorHasSse2();
 #else

@@ -1,6 +1,7 @@
-// The name field: ReadArchiveName on a buffered stream, and the unbuffered
-// pair ReadArchiveNameFromHandle and WriteArchiveName.
+// The name field: ReadArchiveName on the container's input, and the
+// unbuffered pair ReadArchiveNameFromHandle and WriteArchiveName.
 #include "container.h"
+#include "container_input.h"
 #include "extract.h"
 #include "standin_fixture.h"
 
@@ -8,16 +9,17 @@ namespace {
 
 class ArchiveName : public StandinTest {
  protected:
-  // Reads one name, and what follows it, from a file holding `bytes`.
+  // Reads one name, and what follows it, from the container input of a
+  // file holding `bytes`.
   std::pair<std::string, int> ReadFromStream(const Bytes& bytes) {
     MakeFile("c:\\work\\names.bin", bytes);
-    FILE* f = std::fopen("c:\\work\\names.bin", "rb");
-    EXPECT_NE(f, nullptr);
+    WorkerThread worker;
+    ContainerInput input(worker, false);
+    EXPECT_TRUE(input.Open("c:\\work\\names.bin"));
     TString name = "previous";
-    ReadArchiveName(f, name);
-    int next = std::fgetc(f);
-    std::fclose(f);
-    return {name.c_str(), next};
+    ReadArchiveName(input, name);
+    std::uint8_t next = 0;
+    return {name.c_str(), input.Read(&next, 1) == 1 ? next : EOF};
   }
   std::string ReadFromHandle(const Bytes& bytes) {
     MakeFile("c:\\work\\names.bin", bytes);

@@ -3,6 +3,7 @@
 // missing or cut container, and the hand-off's Install.ini. Failing members
 // (the message box waits for a user on the real platform), a steered module
 // path and what only the stand-in records are in extract_steered_test.cpp.
+#include "container_input.h"
 #include "extract_fixture.h"
 #include "worker_thread.h"
 
@@ -152,3 +153,74 @@ TEST_F(Extract, OneProcessorOfAffinityMeansNoWorker) {
   EXPECT_FALSE(running);
 }
 #endif
+
+namespace {
+
+// A job of the hand-over test: it checks it runs in its turn and, every
+// so often, works long enough that the caller has to sleep on it.
+struct Turn {
+  int Id = 0;
+  int* Done = nullptr;  // written by the job, read by the caller after Finish
+  bool Long = false;
+  static void Run(void* self) {
+    Turn& turn = *static_cast<Turn*>(self);
+    volatile unsigned sink = 0;
+    for (unsigned i = 0; turn.Long && i < 4000000; ++i) sink = sink + i;
+    if (*turn.Done == turn.Id) ++*turn.Done;
+  }
+};
+
+// Work on the caller's side: a little, as decoding a block is, so that the
+// worker starts the job meanwhile; or long enough for an idle worker to
+// fall asleep.
+void BusyCaller(unsigned rounds) {
+  volatile unsigned sink = 0;
+  for (unsigned i = 0; i < rounds; ++i) sink = sink + i;
+}
+
+}  // namespace
+
+// The hand-over between the two threads, under load and under the
+// sanitizers natively: every job runs once, in its order, its result seen
+// by the caller after Finish, whether the worker was spinning, asleep or
+// still running it, or the job was taken back.
+TEST(WorkerHandOver, EveryJobRunsOnceInItsTurn) {
+  WorkerThread worker;
+  int done = 0;
+  std::vector<Turn> turns(5000);
+  for (int i = 0; i < static_cast<int>(turns.size()); ++i) {
+    turns[i] = {i, &done, i % 97 == 0};
+    worker.Post(Turn::Run, &turns[i]);
+    BusyCaller(i % 1000 == 1 ? 40000000 : i % 3 ? 20000 : 0);
+    worker.Finish();
+    ASSERT_EQ(done, i + 1) << "job " << i;
+  }
+  worker.End();
+  EXPECT_FALSE(worker.Running());
+}
+
+// The container's input: any file read in pieces of any size gives its
+// bytes in order and, hashed, its SHA-256, with the next block read on the
+// worker while the caller copies the one before.
+TEST_F(Extract, TheContainerInputHandsOutEveryByteOnceInOrder) {
+  const Bytes file = RandomBytes(3 * 128 * 1024 + 12345, 77);
+  MakeFile(Medium() + "SETUP.TMP", file);
+  WorkerThread worker;
+  ContainerInput input(worker, true);
+  ASSERT_TRUE(input.Open((Medium() + "SETUP.TMP").c_str()));
+  Bytes read;
+  std::uint8_t piece[70000];
+  for (std::size_t size = 1; read.size() < file.size(); size = size * 7 % 69997 + 1) {
+    const std::size_t got = input.Read(piece, size);
+    read.insert(read.end(), piece, piece + got);
+    if (got < size) break;
+  }
+  EXPECT_TRUE(read == file);
+  EXPECT_EQ(input.Read(piece, 1), 0u);
+  EXPECT_TRUE(input.ReadToEnd());
+  Sha256 hash;
+  hash.Update(file.data(), file.size());
+  std::uint8_t digest[SHA256_DIGEST_SIZE];
+  hash.Final(digest);
+  EXPECT_TRUE(input.Matches(digest));
+}

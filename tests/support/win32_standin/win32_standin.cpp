@@ -410,6 +410,14 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAP
   return TRUE;
 }
 
+// FILE_BEGIN only, the one way the staging code moves.
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method) {
+  if (method != FILE_BEGIN || ::lseek(FdOf(file), static_cast<off_t>(distance.QuadPart), SEEK_SET) < 0)
+    return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  if (newPosition) *newPosition = distance;
+  return TRUE;
+}
+
 BOOL CloseHandle(HANDLE object) {
   if (object == INVALID_HANDLE_VALUE || !object) return Failed(ERROR_INVALID_HANDLE, FALSE);
   if (CloseSyncObject(object)) return TRUE;

@@ -43,15 +43,15 @@ bool ContainerReader::Open(const std::string& path, std::string& error, Containe
   size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
   StreamSeek(stream_, 0, SEEK_SET);
 
-  std::uint32_t count = 0;
-  if (ReadLittleEndian(stream_, ENTRY_COUNT_BYTES, count) < ENTRY_COUNT_BYTES) {
+  std::uint8_t countField[ENTRY_COUNT_BYTES];
+  if (std::fread(countField, 1, ENTRY_COUNT_BYTES, stream_) < ENTRY_COUNT_BYTES) {
     damage = {-1, {}, 0, "cut short: not even the 2-byte entry count is there"};
     damaged = true;
     return true;
   }
   // The preloader takes the count as signed: one with its top bit set means no entries.
-  if (count != 0 &&
-      EntriesOfCount(static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)) == 0) {
+  const std::uint32_t count = FieldValue(countField[0], countField[1]);
+  if (count != 0 && EntriesOfCount(countField[0], countField[1]) == 0) {
     char text[96];
     std::snprintf(text, sizeof text,
                   "the entry count 0x%04X has its top bit set, so the preloader extracts nothing", count);
@@ -72,8 +72,10 @@ ContainerReader::Step ContainerReader::Next(StoredEntry& entry, ContainerDamage&
   damage = {index_, {}, position_, {}};
   StreamSeek(stream_, static_cast<std::int64_t>(position_), SEEK_SET);
 
-  std::uint32_t nameLength = 0;
-  if (ReadLittleEndian(stream_, NAME_LENGTH_BYTES, nameLength) < NAME_LENGTH_BYTES) {
+  bool whole = false;
+  const std::uint32_t nameLength =
+      ReadNameLength([this](void* to, std::size_t n) { return std::fread(to, 1, n, stream_); }, whole);
+  if (!whole) {
     damage.What = "cut short inside the name length";
     return Step::Damaged;
   }

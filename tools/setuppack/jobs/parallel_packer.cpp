@@ -12,16 +12,12 @@
 #include "progress_line.h"
 #include "stream_position.h"
 #include "temp_file.h"
+#include "container_layout.h"
 #include "worker_codec.h"
 
 namespace {
 
 std::string WriteError() { return std::string("write error: ") + std::strerror(errno); }
-
-void WriteNameField(FILE* out, const std::string& name) {
-  WriteLittleEndian(out, 2, static_cast<std::uint32_t>(name.size()));
-  std::fwrite(name.data(), 1, name.size(), out);
-}
 
 // How far the progress line can see: finished bytes plus what each worker
 // has read of its current file.
@@ -50,7 +46,7 @@ bool PackInOrder(FILE* out, const std::string& container, const std::vector<Payl
                  PackSummary& summary, Problem& failure) {
   TLZSS codec(0);
   for (const PayloadFile& file : files) {
-    WriteNameField(out, file.Stored);
+    WriteNameField(out, file.Stored.data(), file.Stored.size());
     EncodeOutcome outcome = EncodeMember(codec, file, out, progress.Watches[0].get(), effort, times);
     if (!outcome.Ok) {
       failure = {file.Path, outcome.Error};
@@ -128,7 +124,7 @@ bool PackSideBySide(FILE* out, const std::string& container, const std::vector<P
       return false;
     }
     if (!member.Warning.empty()) summary.Warnings.push_back({files[index].Path, member.Warning});
-    WriteNameField(out, files[index].Stored);
+    WriteNameField(out, files[index].Stored.data(), files[index].Stored.size());
     if (!CopyInto(member.Temp->Stream(), out, block)) {
       failure = {container, WriteError()};
       return false;
@@ -153,7 +149,7 @@ bool PackContainer(const std::string& container, const std::vector<PayloadFile>&
     return false;
   }
   FILE* out = output.Stream();
-  WriteLittleEndian(out, 2, static_cast<std::uint32_t>(files.size()));
+  WriteCountField(out, files.size());
 
   std::uint64_t totalBytes = 0;
   for (const PayloadFile& file : files) totalBytes += file.Size;

@@ -47,6 +47,11 @@ typedef std::uintptr_t ULONG_PTR;
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
 struct OVERLAPPED;
 typedef OVERLAPPED* LPOVERLAPPED;
+typedef long long LONGLONG;
+union LARGE_INTEGER {
+  LONGLONG QuadPart;
+};
+typedef LARGE_INTEGER* PLARGE_INTEGER;
 
 constexpr int OFS_MAXPATHNAME = 128;
 struct OFSTRUCT {
@@ -184,6 +189,7 @@ constexpr DWORD FILE_READ_ATTRIBUTES = 0x80;
 constexpr DWORD READ_CONTROL = 0x00020000;
 constexpr DWORD FILE_SHARE_DELETE = 4;
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
+constexpr DWORD FILE_BEGIN = 0;
 constexpr DWORD MAXDWORD = 0xFFFFFFFFu;
 constexpr DWORD WAIT_OBJECT_0 = 0;
 constexpr DWORD WAIT_TIMEOUT = 258;
@@ -262,6 +268,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD done, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method);
 BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 DWORD GetLastError();
 BOOL DeleteFileA(LPCSTR path);
