@@ -1,7 +1,7 @@
 // LimitToUnpackedSize: Decode writes no byte beyond the header's
 // UnpackedSize and stops at the token that would, on the fast path and on
-// the reporting path alike; members that keep to their size decode as
-// without it.
+// the reporting path alike, from a file and from a stream in memory;
+// members that keep to their size decode as without it. Off by default.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -50,6 +50,26 @@ Outcome Decode(const ScratchDir& dir, const Bytes& stream, int progress, bool li
   GetLocalWriteTime(out, o.Time);
   return o;
 }
+
+#ifndef _WIN32
+// The same from a stream with no file under it, whose blocks the decoder
+// reads through the stream.
+Outcome DecodeFromMemory(const ScratchDir& dir, Bytes stream, int progress) {
+  std::string out = dir.File("limit-out.bin");
+  Outcome o;
+  {
+    CountingCodec codec(progress);
+    codec.LimitToUnpackedSize = true;
+    codec.InputStream = fmemopen(stream.data(), stream.size(), "rb");
+    EXPECT_TRUE(codec.OpenOutput(out.c_str(), -1));
+    o.Result = codec.Decode(codec.InputStream, codec.OutputStream);
+    o.InputPosition = std::ftell(codec.InputStream);
+    o.Consumed = codec.ConsumedCount;
+  }
+  o.Output = ReadWholeFile(out);
+  return o;
+}
+#endif
 
 Bytes Member(const Bytes& tokens, std::uint32_t unpacked) { return MakeMember(tokens, unpacked); }
 
@@ -102,11 +122,15 @@ TEST(UnpackedSizeLimit, MembersThatKeepToTheirSizeDecodeAsWithout) {
   Bytes text = BytesOf("limit, limit, limit; a member that keeps to its size decodes the same.");
   std::vector<Bytes> members = {
       Member({0x03, 0x61, 0x62, 0xEE, 0xF4}, 9),  // "ababababa"
-      // Eight literals and a bare flag byte: its token's fetch fails, so
-      // nothing beyond the size is produced.
+      // Eight literals and a bare flag byte, or half a match: its token's
+      // fetch fails, so nothing beyond the size is produced.
       Member({0xFF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x00}, 8),
+      Member({0xFF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x00, 0x00}, 8),
       EncodeBytes(dir, text),
       EncodeBytes(dir, RandomBytes(70000, 4)),
+      EncodeBytes(dir, BytesOf("a")),
+      EncodeBytes(dir, Bytes(100, ' ')),
+      EncodeBytes(dir, Bytes(80000, 0)),
   };
   Bytes runs(200000, 'r');
   for (std::size_t i = 0; i < runs.size(); i += 1000) runs[i] = static_cast<std::uint8_t>(i);
@@ -131,10 +155,11 @@ TEST(UnpackedSizeLimit, StopsInsideAMatchOrAtALiteral) {
   ScratchDir dir;
   const Bytes abab = {0x03, 0x61, 0x62, 0xEE, 0xF4};
   const Bytes ababOut = BytesOf("ababababa");
-  // Two literals, then a match of 7 of which 3 bytes fit.
-  ExpectStopsAt(dir, abab, 5, ababOut, "inside a match");
-  // The second literal is fetched and not written; the match is not fetched.
-  ExpectStopsAt(dir, abab, 1, ababOut, "at a literal");
+  // Two literals, then a match of 7: announcing 1 stops at the second
+  // literal (fetched and not written; the match is not fetched), 2 to 8
+  // inside the match.
+  for (std::uint32_t announced = 1; announced < ababOut.size(); ++announced)
+    ExpectStopsAt(dir, abab, announced, ababOut, "announcing " + std::to_string(announced));
 
   // Nine literals in two groups: the limit at the end of the first group
   // stops at the second group's literal, once its flag byte is read.
@@ -149,6 +174,36 @@ TEST(UnpackedSizeLimit, StopsInsideAMatchOrAtALiteral) {
   EXPECT_EQ(unlimited.Result, 0);
   EXPECT_EQ(unlimited.Output, ababOut);
   EXPECT_EQ(unlimited.InputPosition, 41);
+  EXPECT_FALSE(TLZSS(0).LimitToUnpackedSize);
+}
+
+// `count` matches of 18 spaces each, eight to a group.
+Bytes SpaceMatches(std::size_t count) {
+  Bytes tokens;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i % 8 == 0) tokens.push_back(0x00);
+    tokens.push_back(0x00);
+    tokens.push_back(0x0F);
+  }
+  return tokens;
+}
+
+TEST(UnpackedSizeLimit, ATenByteAnnouncementOverMegabytesOfTokensStopsAtOnce) {
+  ScratchDir dir;
+  const Bytes stream = Member(SpaceMatches(3 * 1024 * 1024), 10);  // 6.75 MiB, 54 MiB of spaces
+  for (int progress : {0, 1}) {
+    SCOPED_TRACE(progress ? "reporting" : "fast");
+    Outcome limited = Decode(dir, stream, progress, true);
+    EXPECT_EQ(limited.Result, 0);
+    EXPECT_EQ(limited.Output, Bytes(10, ' '));
+    EXPECT_EQ(limited.Consumed, 3u) << "the flag byte and the first match, nothing behind them";
+    EXPECT_EQ(limited.InputPosition, 36 + 3) << "the input stands behind them";
+#ifndef _WIN32
+    Outcome fromMemory = DecodeFromMemory(dir, stream, progress);
+    EXPECT_EQ(fromMemory.Output, Bytes(10, ' '));
+    EXPECT_EQ(fromMemory.InputPosition, 36 + 3);
+#endif
+  }
 }
 
 TEST(UnpackedSizeLimit, LongMembersStopAtTheLimitOnBothPaths) {
