@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "preloader_image.h"
-#include "resource_tree.h"
+#include "image/preloader_image.h"
+#include "image/resource_tree.h"
 
 namespace {
 

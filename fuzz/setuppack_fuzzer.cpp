@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
+#include "base/code_page.h"
 #include "fuzz_check.h"
 #include "fuzz_files.h"
 #include "preloader_model.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "container.h"
-#include "preloader_image.h"
+#include "image/preloader_image.h"
 
 namespace {
 

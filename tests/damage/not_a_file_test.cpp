@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli.h"
+#include "commands/cli.h"
 #include "test_files.h"
 #include "gtest/gtest.h"
 

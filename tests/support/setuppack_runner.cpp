@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli.h"
+#include "commands/cli.h"
 
 RunResult Setuppack(const std::vector<std::string>& args) {
   std::ostringstream out, err;

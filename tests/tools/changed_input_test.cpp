@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "parallel_packer.h"
+#include "jobs/parallel_packer.h"
 #include "setuppack_runner.h"
 
 namespace fs = std::filesystem;

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "container.h"
-#include "container_reader.h"
+#include "container/container_reader.h"
 #include "lzss.h"
 #include "members.h"
 #include "setuppack_runner.h"
-#include "token_check.h"
+#include "container/token_check.h"
 
 namespace {
 

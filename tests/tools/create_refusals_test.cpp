@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "payload.h"
+#include "container/payload.h"
 #include "setuppack_runner.h"
 
 namespace fs = std::filesystem;

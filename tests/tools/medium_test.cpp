@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "preloader_file.h"
+#include "commands/preloader_file.h"
 #include "setuppack_runner.h"
 
 namespace fs = std::filesystem;

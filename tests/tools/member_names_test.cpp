@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "member_names.h"
+#include "container/member_names.h"
 
 TEST(MemberNames, PlainWindowsFileNamesPass) {
   for (const char* name : {"INSTALL.EXE", "readme.txt", "Data 1.cab", "a", "CONFIG.SYS", "COM10", "NULL",

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "container.h"
-#include "input_file.h"
+#include "files/input_file.h"
 #include "members.h"
-#include "ordered_jobs.h"
+#include "jobs/ordered_jobs.h"
 #include "setuppack_runner.h"
 
 namespace fs = std::filesystem;

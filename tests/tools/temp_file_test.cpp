@@ -18,7 +18,7 @@
 #include "container.h"
 #include "members.h"
 #include "setuppack_runner.h"
-#include "temp_file.h"
+#include "files/temp_file.h"
 
 namespace fs = std::filesystem;
 

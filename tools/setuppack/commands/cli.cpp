@@ -1,11 +1,11 @@
-#include "cli.h"
+#include "commands/cli.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
 
-#include "commands.h"
+#include "commands/commands.h"
 
 #ifndef SETUPPACK_VERSION
 #define SETUPPACK_VERSION "0"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "console.h"
+#include "base/console.h"
 
 // args excludes the program's name. Console.Quiet is set from -q here.
 int RunSetuppack(const std::vector<std::string>& args, Console console);

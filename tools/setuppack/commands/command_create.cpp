@@ -1,5 +1,5 @@
-#include "commands.h"
-#include "packing.h"
+#include "commands/commands.h"
+#include "commands/packing.h"
 
 int RunCreate(const CreateOptions& options, const Console& console) {
   std::vector<PayloadFile> files;

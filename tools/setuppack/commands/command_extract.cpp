@@ -4,15 +4,15 @@
 #include <map>
 #include <vector>
 
-#include "commands.h"
-#include "container_reader.h"
-#include "container_streams.h"
-#include "extract_member.h"
-#include "member_names.h"
-#include "open_container.h"
-#include "ordered_jobs.h"
-#include "progress_line.h"
-#include "temp_file.h"
+#include "commands/commands.h"
+#include "container/container_reader.h"
+#include "container/container_streams.h"
+#include "jobs/extract_member.h"
+#include "container/member_names.h"
+#include "container/open_container.h"
+#include "jobs/ordered_jobs.h"
+#include "base/progress_line.h"
+#include "files/temp_file.h"
 
 namespace fs = std::filesystem;
 

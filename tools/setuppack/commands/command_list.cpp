@@ -1,11 +1,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "commands.h"
-#include "open_container.h"
-#include "container_reader.h"
-#include "member_names.h"
-#include "member_time_text.h"
+#include "commands/commands.h"
+#include "container/open_container.h"
+#include "container/container_reader.h"
+#include "container/member_names.h"
+#include "container/member_time_text.h"
 
 namespace {
 

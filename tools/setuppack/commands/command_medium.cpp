@@ -3,16 +3,16 @@
 #include <system_error>
 #include <vector>
 
-#include "commands.h"
-#include "console.h"
-#include "file_digest.h"
-#include "input_file.h"
-#include "member_names.h"
-#include "packing.h"
-#include "preloader_file.h"
-#include "preloader_image.h"
-#include "system_error.h"
-#include "temp_file.h"
+#include "commands/commands.h"
+#include "base/console.h"
+#include "files/file_digest.h"
+#include "files/input_file.h"
+#include "container/member_names.h"
+#include "commands/packing.h"
+#include "commands/preloader_file.h"
+#include "image/preloader_image.h"
+#include "base/system_error.h"
+#include "files/temp_file.h"
 
 namespace fs = std::filesystem;
 

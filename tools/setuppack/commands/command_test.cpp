@@ -2,15 +2,15 @@
 #include <functional>
 #include <map>
 
-#include "commands.h"
-#include "container_reader.h"
-#include "container_streams.h"
-#include "member_names.h"
-#include "open_container.h"
-#include "ordered_jobs.h"
-#include "progress_line.h"
+#include "commands/commands.h"
+#include "container/container_reader.h"
+#include "container/container_streams.h"
+#include "container/member_names.h"
+#include "container/open_container.h"
+#include "jobs/ordered_jobs.h"
+#include "base/progress_line.h"
 #include "stream_position.h"
-#include "token_check.h"
+#include "container/token_check.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "commands.h"
-#include "file_digest.h"
-#include "input_file.h"
-#include "preloader_file.h"
-#include "preloader_image.h"
+#include "commands/commands.h"
+#include "files/file_digest.h"
+#include "files/input_file.h"
+#include "commands/preloader_file.h"
+#include "image/preloader_image.h"
 
 namespace fs = std::filesystem;
 

@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
-#include "console.h"
-#include "member_time.h"
+#include "base/code_page.h"
+#include "base/console.h"
+#include "jobs/member_encoder.h"
+#include "container/member_time.h"
 
 // How hard the encoder works: the codec's greedy parse, or (--best) the
 // minimum-cost parse, smaller and a little slower, decoded the same way.
-enum class EncodeEffort { Standard, Best };
-
 struct CreateOptions {
   std::string Container;
   std::vector<std::string> Inputs;

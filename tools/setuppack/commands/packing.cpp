@@ -1,12 +1,12 @@
-#include "packing.h"
+#include "commands/packing.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
-#include "member_names.h"
-#include "parallel_packer.h"
-#include "temp_file.h"
+#include "container/member_names.h"
+#include "jobs/parallel_packer.h"
+#include "files/temp_file.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "payload.h"
+#include "commands/commands.h"
+#include "container/payload.h"
 
 // Whether a payload without INSTALL.EXE is refused (a medium, which would
 // start nothing) or only warned about (a container, which may be a part).

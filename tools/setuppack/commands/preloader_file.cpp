@@ -1,4 +1,4 @@
-#include "preloader_file.h"
+#include "commands/preloader_file.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,13 +1,13 @@
-#include "container_reader.h"
+#include "container/container_reader.h"
 
 #include <cstring>
 
-#include "console.h"
+#include "base/console.h"
 #include "container_layout.h"
-#include "input_file.h"
+#include "files/input_file.h"
 #include "lzss.h"
 #include "stream_position.h"
-#include "system_error.h"
+#include "base/system_error.h"
 
 std::string ContainerDamage::Describe() const {
   std::string where;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "input_file.h"
+#include "files/input_file.h"
 #include "member_header.h"
 
 // One entry as the container stores it: where it lies, its name, its

@@ -1,6 +1,6 @@
-#include "container_streams.h"
+#include "container/container_streams.h"
 
-#include "input_file.h"
+#include "files/input_file.h"
 
 unsigned JobsFor(std::size_t members, unsigned jobs) {
   if (members < jobs) jobs = static_cast<unsigned>(members);

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "container_reader.h"
-#include "worker_codec.h"
+#include "container/container_reader.h"
+#include "container/worker_codec.h"
 
 // The workers for `members` members: `jobs`, but none without a member and
 // at least one.

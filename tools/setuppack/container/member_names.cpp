@@ -1,9 +1,9 @@
-#include "member_names.h"
+#include "container/member_names.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "console.h"
+#include "base/console.h"
 #include "member_name.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 // A staging path as long as it usually gets: a 20-character user name and
 // the highest staging number the preloader picks.

@@ -1,4 +1,4 @@
-#include "member_time.h"
+#include "container/member_time.h"
 
 #include <cctype>
 

@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <string>
 
-#include "input_file.h"
+#include "files/input_file.h"
 #include "member_header.h"
 
 struct MemberTimes {

@@ -1,4 +1,4 @@
-#include "member_time_text.h"
+#include "container/member_time_text.h"
 
 #include <cstdio>
 

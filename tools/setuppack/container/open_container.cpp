@@ -1,4 +1,4 @@
-#include "open_container.h"
+#include "container/open_container.h"
 
 bool OpenContainer(ContainerReader& reader, const std::string& container, const Console& console,
                    ContainerDamage& damage, bool& damaged) {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "console.h"
-#include "container_reader.h"
+#include "base/console.h"
+#include "container/container_reader.h"
 
 bool OpenContainer(ContainerReader& reader, const std::string& container, const Console& console,
                    ContainerDamage& damage, bool& damaged);

@@ -1,4 +1,4 @@
-#include "token_check.h"
+#include "container/token_check.h"
 
 #include <vector>
 

@@ -1,9 +1,9 @@
-#include "file_digest.h"
+#include "files/file_digest.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "system_error.h"
+#include "base/system_error.h"
 
 bool FileSha256(const std::string& path, std::uint8_t digest[SHA256_DIGEST_SIZE], std::string& why) {
   FILE* file = std::fopen(path.c_str(), "rb");

@@ -1,6 +1,4 @@
-#include "input_file.h"
-
-#include "input_file_platform.h"
+#include "files/input_file.h"
 
 std::string InputChangeText(const FileStamp& then, const FileStamp& now) {
   if (then.Size != now.Size)

@@ -58,3 +58,7 @@ bool IdentityOf(FILE* stream, FileIdentity& identity);
 // or changed it in between.
 FILE* ReopenInputFile(const std::string& path, const FileIdentity& identity, const FileStamp& stamp,
                       std::string& error);
+
+// How a file differs from what was listed of it, for a message; each
+// platform's half (input_file_posix.cpp, input_file_win32.cpp) has its own.
+std::string InputChangeText(const FileStamp& then, const FileStamp& now);

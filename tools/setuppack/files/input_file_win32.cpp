@@ -4,9 +4,9 @@
 
 #include <cerrno>
 
-#include "input_file_platform.h"
+#include "files/input_file.h"
 #include "lzss.h"
-#include "system_error.h"
+#include "base/system_error.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "temp_file.h"
+#include "files/temp_file.h"
 
 #include <atomic>
 #include <csignal>
 #include <cstring>
 
 #include "lzss.h"
-#include "system_error.h"
-#include "temp_file_platform.h"
+#include "base/system_error.h"
+#include "files/temp_file_platform.h"
 
 using platform::Created;
 

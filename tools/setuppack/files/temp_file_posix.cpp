@@ -8,7 +8,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "temp_file_platform.h"
+#include "files/temp_file_platform.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <cstdint>
 
-#include "temp_file_platform.h"
+#include "files/temp_file_platform.h"
 
 namespace platform {
 

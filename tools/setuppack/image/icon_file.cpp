@@ -1,4 +1,4 @@
-#include "icon_file.h"
+#include "image/icon_file.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "image_bytes.h"
+#include "image/image_bytes.h"
 
 // An icon file this large holds far more than a program's icon.
 constexpr std::size_t ICON_FILE_LIMIT = 4 << 20;

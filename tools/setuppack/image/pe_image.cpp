@@ -1,4 +1,4 @@
-#include "pe_image.h"
+#include "image/pe_image.h"
 
 namespace {
 

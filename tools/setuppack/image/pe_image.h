@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image_bytes.h"
+#include "image/image_bytes.h"
 
 constexpr int DIRECTORY_RESOURCE = 2;
 constexpr int DIRECTORY_SECURITY = 4;  // the certificate table: a file offset, not an address

@@ -1,10 +1,10 @@
-#include "preloader_image.h"
+#include "image/preloader_image.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 
-#include "resource_tree.h"
+#include "image/resource_tree.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "icon_file.h"
-#include "image_bytes.h"
+#include "image/icon_file.h"
+#include "image/image_bytes.h"
 #include "medium_binding.h"
-#include "pe_image.h"
-#include "version_info.h"
+#include "image/pe_image.h"
+#include "image/version_info.h"
 
 // The window class loads the icon group by this name.
 constexpr char16_t APP_ICON_GROUP[] = u"IDI_SDIAPPLICATION";

@@ -1,4 +1,4 @@
-#include "resource_tree.h"
+#include "image/resource_tree.h"
 
 #include <vector>
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "image_bytes.h"
+#include "image/image_bytes.h"
 
 constexpr std::uint16_t RT_ICON_ID = 3;
 constexpr std::uint16_t RT_GROUP_ICON_ID = 14;

@@ -1,8 +1,8 @@
-#include "version_info.h"
+#include "image/version_info.h"
 
 #include <functional>
 
-#include "code_page.h"
+#include "base/code_page.h"
 
 const char* const VERSION_KEYS[8] = {"CompanyName",    "FileDescription",  "FileVersion", "InternalName",
                                      "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"};

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "image_bytes.h"
+#include "image/image_bytes.h"
 
 // The keys a publisher may set, in the order they are written.
 extern const char* const VERSION_KEYS[8];

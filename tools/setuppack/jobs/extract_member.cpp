@@ -1,11 +1,11 @@
-#include "extract_member.h"
+#include "jobs/extract_member.h"
 
 #include <cerrno>
 
 #include "file_time.h"
 #include "stream_position.h"
-#include "system_error.h"
-#include "temp_file.h"
+#include "base/system_error.h"
+#include "files/temp_file.h"
 
 namespace {
 

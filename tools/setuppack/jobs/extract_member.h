@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "container_reader.h"
+#include "container/container_reader.h"
 #include "lzss.h"
 
 struct MemberWritten {

@@ -1,6 +1,6 @@
-#include "member_encoder.h"
+#include "jobs/member_encoder.h"
 
-#include "input_file.h"
+#include "files/input_file.h"
 #include "stream_position.h"
 
 namespace {

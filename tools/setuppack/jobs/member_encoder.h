@@ -8,9 +8,11 @@
 #include <string>
 
 #include "lzss.h"
-#include "commands.h"
-#include "member_time.h"
-#include "payload.h"
+#include "container/member_time.h"
+#include "container/payload.h"
+
+// How hard the encoder works: the greedy parse, or the minimum-cost one.
+enum class EncodeEffort { Standard, Best };
 
 // The stream a worker is reading right now, so that the progress line can
 // ask how far it got.

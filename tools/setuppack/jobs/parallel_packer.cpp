@@ -1,4 +1,4 @@
-#include "parallel_packer.h"
+#include "jobs/parallel_packer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,14 +6,14 @@
 #include <memory>
 #include <mutex>
 
-#include "member_encoder.h"
+#include "jobs/member_encoder.h"
 #include "member_header.h"
-#include "ordered_jobs.h"
-#include "progress_line.h"
+#include "jobs/ordered_jobs.h"
+#include "base/progress_line.h"
 #include "stream_position.h"
-#include "temp_file.h"
+#include "files/temp_file.h"
 #include "container_layout.h"
-#include "worker_codec.h"
+#include "container/worker_codec.h"
 
 namespace {
 

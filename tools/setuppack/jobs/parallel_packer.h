@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "console.h"
-#include "member_time.h"
-#include "payload.h"
+#include "jobs/member_encoder.h"
+#include "base/console.h"
+#include "container/member_time.h"
+#include "container/payload.h"
 
 struct PackSummary {
   std::uint64_t UnpackedBytes = 0;

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "console.h"
+#include "base/console.h"
 
 class ProgressLine {
  public:

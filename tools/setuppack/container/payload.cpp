@@ -1,12 +1,12 @@
-#include "payload.h"
+#include "container/payload.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <system_error>
 
-#include "console.h"
-#include "member_names.h"
+#include "base/console.h"
+#include "container/member_names.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "console.h"
+#include "base/console.h"
 
 #ifdef _WIN32
 #include <io.h>

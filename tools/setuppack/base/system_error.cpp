@@ -1,4 +1,4 @@
-#include "system_error.h"
+#include "base/system_error.h"
 
 #include <cerrno>
 #include <cstring>

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "code_page.h"
+#include "base/code_page.h"
 #include "container_layout.h"
-#include "input_file.h"
+#include "files/input_file.h"
 
 constexpr std::uint64_t MAX_MEMBER_SIZE = 0xFFFFFFFFull;  // sizes are 32-bit
 
