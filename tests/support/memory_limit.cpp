@@ -37,12 +37,26 @@ void Free(void* pointer) {
 
 }  // namespace
 
+// Every form that pairs with the plain delete, the nothrow ones included:
+// a sanitizer's runtime brings its own of each, and a block from one that
+// reached the other would be freed wrongly. (The aligned forms stay the
+// runtime's, both ways.)
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
 void operator delete(void* pointer) noexcept { Free(pointer); }
 void operator delete[](void* pointer) noexcept { Free(pointer); }
 void operator delete(void* pointer, std::size_t) noexcept { Free(pointer); }
 void operator delete[](void* pointer, std::size_t) noexcept { Free(pointer); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { Free(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { Free(pointer); }
 
 ScopedMemoryLimit::ScopedMemoryLimit(std::size_t bytes) : base_(live.load()) {
   peak.store(base_);
