@@ -14,7 +14,7 @@ MainWindow::MainWindow() {
 
   HWND created = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW, x, y,
                                  MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, nullptr, nullptr, AppInstance, this);
-  if (!created) std::exit(0);
+  if (!created) std::exit(EXIT_NO_WINDOW);
   hwnd = created;
 
   ShowWindow(hwnd, AppCmdShow);
@@ -24,13 +24,14 @@ MainWindow::MainWindow() {
   UpdateWindow(hwnd);
   SetCapture(hwnd);
   // A run that cannot reach the installer tells the user, and the window
-  // then waits until it is closed.
+  // then waits until it is closed; the exit code says why.
   std::uint8_t boundDigest[SHA256_DIGEST_SIZE];
   const bool bound = ReadBoundDigest(boundDigest);
   const ExtractResult result = ExtractArchive(hwnd, bound ? boundDigest : nullptr);
   switch (result) {
     case ExtractResult::ArchiveNotOpened:
-      ReportDecodeError(ArchivePath.c_str());
+      AppExitCode = EXIT_NO_CONTAINER;
+      ReportFailure(hwnd, Failure::ArchiveMissing, ArchivePath.c_str());
       break;
     case ExtractResult::InstallerNotStarted:
     case ExtractResult::ContainerMismatch: {
@@ -40,13 +41,22 @@ MainWindow::MainWindow() {
       TString stagingDir = InstallerPath;
       stagingDir.Truncate(AfterLastSeparator(stagingDir.c_str(), 0));
       DiscardStaging(stagingDir.c_str());
-      ReportDecodeError(result == ExtractResult::ContainerMismatch ? ArchivePath.c_str()
-                                                                   : InstallerPath.c_str());
+      const bool mismatch = result == ExtractResult::ContainerMismatch;
+      AppExitCode = mismatch ? EXIT_NOT_BOUND_CONTAINER : EXIT_INSTALLER_NOT_STARTED;
+      ReportFailure(hwnd, mismatch ? Failure::NotBoundContainer : Failure::InstallerNotStarted,
+                    mismatch ? ArchivePath.c_str() : InstallerPath.c_str());
       break;
     }
-    case ExtractResult::InstallerStarted:
     case ExtractResult::StagingRefused:
+      AppExitCode = EXIT_NO_STAGING_DIRECTORY;
+      break;
     case ExtractResult::BoundMemberFailed:
+      AppExitCode = EXIT_MEMBER_FAILED;
+      break;
+    case ExtractResult::InstallerStarted:
       break;
   }
+  // Where nobody can close the window, a run that started nothing ends by
+  // itself, with its code.
+  if (result != ExtractResult::InstallerStarted && !UserCanAnswer()) PostMessageA(hwnd, WM_CLOSE, 0, 0);
 }

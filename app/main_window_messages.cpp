@@ -13,7 +13,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       ReleaseCapture();
-      PostQuitMessage(0);
+      PostQuitMessage(AppExitCode);
       return 0;
     case WM_PAINT: {
       if (!FirstPaintDone) TurnIntoWaitingWindow();

@@ -32,7 +32,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
   NarrowDllSearch();
   AppInstance = instance;
   AppCmdShow = cmdShow;
-  if (!RegisterMainWindowClass()) std::exit(0);
+  if (!RegisterMainWindowClass()) std::exit(EXIT_NO_WINDOW);
 
   // Everything up to the installer's start happens in the constructor; the
   // object has to outlive the window, so it lives here until the loop ends.

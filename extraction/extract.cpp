@@ -12,13 +12,13 @@
 #include "lzss.h"
 #include "member_name.h"
 #include "paths.h"
+#include "reports.h"
 #include "staging_dir.h"
 #include "staging_root.h"
 
 namespace {
 
 const char ARCHIVE_NAME[] = "SETUP.TMP";
-const char DECODE_ERROR_TEXT[] = "Fehler beim Decodieren!";
 
 // Joins `directory` and `name` into a PATH_BUFFER_SIZE buffer; false when
 // the result would not fit.
@@ -49,8 +49,6 @@ void ReadNameField(TString& destination, ReadBytes read) {
 
 }  // namespace
 
-void ReportDecodeError(const char* path) { MessageBoxExA(nullptr, DECODE_ERROR_TEXT, path, MB_OK, 0); }
-
 ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   // The root taken below stays held until the hand-off is over, on every
@@ -70,7 +68,7 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
   // instead of the look for SETUP.TMP: nothing is read, written or started,
   // and the window waits until it is closed.
   if (!IsOwnStagingDir(stagingDir.c_str())) {
-    ReportDecodeError(stagingDir.c_str());
+    ReportFailure(window, Failure::NoStagingDirectory, stagingDir.c_str());
     return ExtractResult::StagingRefused;
   }
 
@@ -121,7 +119,7 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
     // nothing more goes there, and nothing is deleted through the path.
     if (!failed && !IsOwnStagingDir(stagingDir.c_str())) {
       worker.End();
-      ReportDecodeError(stagingDir.c_str());
+      ReportFailure(window, Failure::NoStagingDirectory, stagingDir.c_str());
       return ExtractResult::StagingRefused;
     }
     if (!failed) {
@@ -160,7 +158,7 @@ ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest) {
         result = ExtractResult::InstallerNotStarted;
         break;
       case HandOff::StagingLost:
-        ReportDecodeError(stagingDir.c_str());
+        ReportFailure(window, Failure::NoStagingDirectory, stagingDir.c_str());
         result = ExtractResult::StagingRefused;
         break;
     }

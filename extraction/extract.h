@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "lzss.h"
+#include "reports.h"
 #include "tstring.h"
 #include "win32.h"
 
@@ -16,8 +17,8 @@ enum class ExtractResult {
   // started.
   ArchiveNotOpened,
   // The staging directory is not, or is no longer, the one this run
-  // created: the decode-error box named it, nothing more was written,
-  // nothing started and nothing deleted.
+  // created: the box for no safe staging directory named it, nothing more
+  // was written, nothing started and nothing deleted.
   StagingRefused,
   // A bound preloader's SETUP.TMP is not the file it is bound to: members
   // may have been written, the installer was not started, and no box shown.
@@ -38,10 +39,6 @@ enum class ExtractResult {
 // and then to its end, and nothing is started unless the whole file has
 // that SHA-256 and every member was unpacked.
 ExtractResult ExtractArchive(HWND window, const std::uint8_t* boundDigest = nullptr);
-
-// The one message the user sees: "Fehler beim Decodieren!", no owner, OK
-// only, with the path concerned as its caption.
-void ReportDecodeError(const char* path);
 
 // The name field of a container entry: a 16-bit length, then the bytes.
 // The readers take every byte of the field and keep the name up to its first

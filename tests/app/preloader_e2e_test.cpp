@@ -10,6 +10,17 @@
 namespace {
 
 constexpr char WAITING_TITLE[] = "Bitte warten. Installation wird vorbereitet...";
+// The title of a run that failed, and the sentences of its boxes, as the
+// ANSI calls give them back under the tests' Wine (code page 1252).
+constexpr char FAILED_TITLE[] = "Installation nicht m\xF6glich";
+constexpr char ARCHIVE_MISSING[] = "Die Installationsdaten wurden nicht gefunden:";
+constexpr char NOT_BOUND_CONTAINER[] = "Die Installationsdaten geh\xF6ren nicht zu diesem Setup-Programm:";
+constexpr char NO_STAGING_DIRECTORY[] =
+    "F\xFCr die Installation konnte kein sicheres Verzeichnis angelegt werden:";
+constexpr char INSTALLER_NOT_STARTED[] = "Das Installationsprogramm konnte nicht gestartet werden:";
+// The exit codes of runs that started nothing.
+constexpr DWORD EXIT_NO_CONTAINER = 2, EXIT_NOT_BOUND_CONTAINER = 3, EXIT_NO_STAGING_DIRECTORY = 4,
+                EXIT_INSTALLER_NOT_STARTED = 5, EXIT_MEMBER_FAILED = 6;
 constexpr std::uint64_t MS = 10000;  // FILETIME ticks per millisecond
 
 std::string TimeText(const LocalTime& t) {
@@ -40,11 +51,13 @@ std::set<std::string> ListedFiles(const Report& installer) {
   return files;
 }
 
-const PreloaderCase& Ended(const std::string& name) {
+// A run that ended by itself or after its window was closed, with the exit
+// code of its cause: 0 when the installer was started.
+const PreloaderCase& Ended(const std::string& name, DWORD exitCode = 0) {
   const PreloaderCase& c = PreloaderRuns::Get(name);
   EXPECT_EQ(c.Failure, "") << name;
   EXPECT_TRUE(c.Run.Ended) << name << ": SETUP.EXE did not end";
-  EXPECT_EQ(c.Run.ExitCode, 0u) << name;
+  EXPECT_EQ(c.Run.ExitCode, exitCode) << name;
   return c;
 }
 
@@ -107,7 +120,17 @@ std::vector<std::vector<std::string>> DaclEntries(const std::string& sddl) {
   return entries;
 }
 
-// A box of the preloader's own: no owner, the decode-error text, OK only.
+// A box for a run that started nothing: no owner, the failed title, the
+// cause's sentence and the path, OK only.
+void ExpectFailureBox(const Report& box, const std::string& sentence, const std::string& path) {
+  ASSERT_EQ(box.Get("found"), "1") << "no message box";
+  EXPECT_EQ(box.Get("window.title"), FAILED_TITLE);
+  EXPECT_EQ(box.Get("window.owner"), "0");
+  EXPECT_EQ(box.All("box.text"), std::vector<std::string>{sentence + "\\n" + path});
+  EXPECT_EQ(box.All("box.button"), std::vector<std::string>{"OK|1"});
+}
+
+// A box of the definition's own: no owner, the decode-error text, OK only.
 void ExpectDecodeErrorBox(const Report& box, const std::string& caption) {
   ASSERT_EQ(box.Get("found"), "1") << "no message box";
   EXPECT_EQ(box.Get("window.title"), caption);
@@ -188,11 +211,11 @@ INSTANTIATE_TEST_SUITE_P(Preloader, FullProtocol,
 class BoundElsewhere : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(BoundElsewhere, TheBoxNamesSetupTmpAndNothingOfTheRunStays) {
-  const PreloaderCase& c = Ended(GetParam());
-  ExpectDecodeErrorBox(c.Run.Box, c.Run.MediumDir + "SETUP.TMP");
+  const PreloaderCase& c = Ended(GetParam(), EXIT_NOT_BOUND_CONTAINER);
+  ExpectFailureBox(c.Run.Box, NOT_BOUND_CONTAINER, c.Run.MediumDir + "SETUP.TMP");
   EXPECT_EQ(c.Run.TempTreeWhileBox, Tree{});
   EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
-  EXPECT_EQ(c.Run.Window.Get("window.title"), WAITING_TITLE);
+  EXPECT_EQ(c.Run.Window.Get("window.title"), FAILED_TITLE);
   EXPECT_TRUE(c.Run.StillRunningWhenIdle);
   EXPECT_EQ(c.Run.TempTree, Tree{});
   EXPECT_FALSE(c.Run.Installer.Exists());
@@ -272,12 +295,13 @@ TEST(Preloader, ASecondMessageStartsTheDelayAnew) {
   ExpectLeftAfterCleanUp(c, "_Orvane3d1\\");
 }
 
-// Mended: without SETUP.TMP the box names the file that is missing; the
-// window then waits until it is closed and the empty directory stays.
+// Mended: without SETUP.TMP the box says so and names the file; the window
+// then waits until it is closed, the empty directory stays, and the exit
+// code tells a deployment that nothing was started.
 TEST(Preloader, WithoutArchiveTheBoxNamesItAndTheWindowWaits) {
-  const PreloaderCase& c = Ended("missing-archive");
-  ExpectDecodeErrorBox(c.Run.Box, c.Run.MediumDir + "SETUP.TMP");
-  EXPECT_EQ(c.Run.Window.Get("window.title"), WAITING_TITLE);
+  const PreloaderCase& c = Ended("missing-archive", EXIT_NO_CONTAINER);
+  ExpectFailureBox(c.Run.Box, ARCHIVE_MISSING, c.Run.MediumDir + "SETUP.TMP");
+  EXPECT_EQ(c.Run.Window.Get("window.title"), FAILED_TITLE);
   EXPECT_TRUE(c.Run.StillRunningWhenIdle);
   EXPECT_EQ(c.Run.TempTreeWhileIdle, (Tree{{"_Orvane3d1\\", -1}}));
   EXPECT_EQ(c.Run.TempTree, (Tree{{"_Orvane3d1\\", -1}}));
@@ -307,10 +331,10 @@ TEST(Preloader, AFailingMemberIsReportedAndEndsExtraction) {
 class InstallerNotStarted : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(InstallerNotStarted, TheBoxNamesItAndNothingOfTheRunStays) {
-  const PreloaderCase& c = Ended(GetParam());
-  ExpectDecodeErrorBox(c.Run.Box, InstallerPathOf(c, "_Orvane3d1\\"));
+  const PreloaderCase& c = Ended(GetParam(), EXIT_INSTALLER_NOT_STARTED);
+  ExpectFailureBox(c.Run.Box, INSTALLER_NOT_STARTED, InstallerPathOf(c, "_Orvane3d1\\"));
   EXPECT_EQ(c.Run.TempTreeWhileBox, Tree{});
-  EXPECT_EQ(c.Run.Window.Get("window.title"), WAITING_TITLE);
+  EXPECT_EQ(c.Run.Window.Get("window.title"), FAILED_TITLE);
   EXPECT_TRUE(c.Run.StillRunningWhenIdle);
   EXPECT_EQ(c.Run.TempTree, Tree{});
   EXPECT_FALSE(c.Run.Installer.Exists());
@@ -395,11 +419,11 @@ TEST(Preloader, StagingNamesTakenBeforehandAreSkippedAndUntouched) {
 // their installer, nothing is written there and nothing started; the box
 // tells the user, and the window then waits until it is closed.
 TEST(Preloader, AllStagingNamesTakenGetTheBoxAndNothingIsWrittenOrStarted) {
-  const PreloaderCase& c = Ended("all-taken");
+  const PreloaderCase& c = Ended("all-taken", EXIT_NO_STAGING_DIRECTORY);
   std::string theirs = "_Orvane3d32000\\";
-  ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + theirs);
+  ExpectFailureBox(c.Run.Box, NO_STAGING_DIRECTORY, c.Run.TempDir + theirs);
   EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
-  EXPECT_EQ(c.Run.Window.Get("window.title"), WAITING_TITLE);
+  EXPECT_EQ(c.Run.Window.Get("window.title"), FAILED_TITLE);
   EXPECT_TRUE(c.Run.StillRunningWhenIdle);
 
   // 31,999 empty files and their directory, as they were made.
@@ -461,7 +485,7 @@ INSTANTIATE_TEST_SUITE_P(Preloader, MachineFault,
 // the window waits until it is closed.
 TEST(Preloader, ABoundMediumWithOneFailingReadStartsNothing) {
   if (!FailingMediumUnavailable().empty()) GTEST_SKIP() << FailingMediumUnavailable();
-  const PreloaderCase& c = Ended("bound-flaky-read");
+  const PreloaderCase& c = Ended("bound-flaky-read", EXIT_MEMBER_FAILED);
   ExpectDecodeErrorBox(c.Run.Box, c.Run.TempDir + "_Orvane3d1\\READ.BIN");
   EXPECT_EQ(c.Run.TempTreeWhileBox, Tree{});
   EXPECT_FALSE(c.Run.InstallerRanBeforeBoxAnswered);
@@ -493,3 +517,26 @@ TEST(Preloader, ACTempThatIsALinkIsPassedOverAndItsNewTargetNeverRuns) {
                    ListTree(c.Dir->Path() + "second-target\\").at(theirs + "STANDIN.CFG")}}));
   EXPECT_EQ(ListTree(c.Dir->Path() + "first-target\\"), Tree{});
 }
+
+// Mended: where nobody can answer a box (a window station that is not
+// visible, as a deployment's or a service's session has), a run that
+// starts nothing shows none, ends by itself and says why in its exit code,
+// instead of waiting for ever; what it unpacked is gone as after the box.
+class Unattended : public ::testing::TestWithParam<std::pair<const char*, DWORD>> {};
+
+TEST_P(Unattended, EndsByItselfWithTheCodeOfItsCause) {
+  const PreloaderCase& c = Ended(GetParam().first, GetParam().second);
+  EXPECT_FALSE(c.Run.Installer.Exists());
+  for (const auto& entry : c.Run.TempTree) EXPECT_EQ(entry.first, "_Orvane3d1\\") << "left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Preloader, Unattended,
+                         ::testing::Values(std::make_pair("unattended-missing-archive", EXIT_NO_CONTAINER),
+                                           std::make_pair("unattended-bound-other", EXIT_NOT_BOUND_CONTAINER),
+                                           std::make_pair("unattended-not-a-program",
+                                                          EXIT_INSTALLER_NOT_STARTED)),
+                         [](const ::testing::TestParamInfo<std::pair<const char*, DWORD>>& param) {
+                           return std::string(param.index == 0   ? "ArchiveMissing"
+                                              : param.index == 1 ? "NotTheBoundContainer"
+                                                                 : "InstallerNotAProgram");
+                         });

@@ -93,10 +93,19 @@ struct Environment {
   const std::wstring* Wide = nullptr;
 };
 
+// The window station of the non-interactive runs: not the user's visible
+// one. Made once, and kept for the test program's life.
+const char NON_INTERACTIVE_DESKTOP[] = "PreloaderNonInteractive\\Default";
+
 Started StartOnce(const std::string& exe, const std::string& commandLine, const std::string& cwd,
-                  Environment environment) {
+                  Environment environment, bool nonInteractive = false) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  if (nonInteractive) {
+    static HWINSTA station = CreateWindowStationA("PreloaderNonInteractive", 0, WINSTA_ALL_ACCESS, nullptr);
+    (void)station;
+    startup.lpDesktop = const_cast<char*>(NON_INTERACTIVE_DESKTOP);
+  }
   PROCESS_INFORMATION info = {};
   std::string line = commandLine;
   void* block = environment.Wide     ? static_cast<void*>(const_cast<wchar_t*>(environment.Wide->data()))
@@ -116,10 +125,10 @@ Started StartOnce(const std::string& exe, const std::string& commandLine, const 
 // A start that fails is the test machine's trouble, not the program's: it
 // is recorded and tried again.
 Started Start(const std::string& what, const std::string& exe, const std::string& commandLine,
-              const std::string& cwd, Environment environment, StepLog& log) {
+              const std::string& cwd, Environment environment, StepLog& log, bool nonInteractive = false) {
   Started started;
   for (int attempt = 1; attempt <= START_TRIES; ++attempt) {
-    started = StartOnce(exe, commandLine, cwd, environment);
+    started = StartOnce(exe, commandLine, cwd, environment, nonInteractive);
     if (started.Process) break;
     log.Add(what + " did not start, error " + std::to_string(started.Error));
     // A pause between tries, not a wait for anything: a start refused by a
@@ -377,7 +386,7 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
   }
   std::string commandLine = Quoted(setup);
   if (!scenario.Arguments.empty()) commandLine += " " + scenario.Arguments;
-  Started preloader = Start("SETUP.EXE", setup, commandLine, caseDir, chosen, log);
+  Started preloader = Start("SETUP.EXE", setup, commandLine, caseDir, chosen, log, scenario.NonInteractive);
   if (!preloader.Process) return run;
   log.Add("SETUP.EXE started, process " + std::to_string(preloader.Pid));
 
@@ -390,7 +399,8 @@ PreloaderRun RunPreloader(const Scenario& scenario, const std::string& caseDir) 
     run.TempTreeWhileBox = ListTree(run.TempDir);
     Drive(caseDir, preloader.Pid, "answer-box", DRIVER_TIMEOUT_MS, log);
   }
-  if (!box || close) run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS, log);
+  if ((!box || close) && drive != Driving::Unattended)
+    run.Window = Drive(caseDir, preloader.Pid, "find-window", DRIVER_TIMEOUT_MS, log);
   if (close) {
     // Idle means waiting in the message loop: the extraction and the
     // hand-off, which run before it, are over.

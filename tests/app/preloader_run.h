@@ -18,6 +18,7 @@ enum class Driving {
   AnswerBox,                   // a message box has to be answered first
   CloseWhenIdle,               // nothing comes back; the window is closed from its system menu
   AnswerBoxThenCloseWhenIdle,  // the box first, then nothing comes back
+  Unattended,                  // nothing is looked at or answered: the run has to end by itself
 };
 
 struct Scenario {
@@ -48,6 +49,9 @@ struct Scenario {
   // Runs after the others, one at a time: it uses the failing medium, or
   // changes c:\temp\, which other runs share.
   bool Alone = false;
+  // SETUP.EXE runs in a window station of its own that is not visible, as
+  // in a service's or a deployment's session: no user can answer a box.
+  bool NonInteractive = false;
   // Not empty: TMP and TEMP name the directory of this name in the case's
   // directory, a name that the ANSI code page cannot hold.
   std::wstring UnicodeTempName;

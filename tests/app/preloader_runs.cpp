@@ -78,6 +78,10 @@ class CaseBuilder {
     temp[name + "\\THEIRS.DAT"] = RandomBytes(3000, 9);
     return *this;
   }
+  CaseBuilder& NonInteractive() {
+    c_.Setup.NonInteractive = true;
+    return *this;
+  }
   CaseBuilder& TempDir(const std::string& dir) {
     c_.Setup.TempDir = dir;
     return *this;
@@ -251,6 +255,18 @@ void BuildCases() {
 
   CaseBuilder("missing-archive", Driving::AnswerBoxThenCloseWhenIdle).NoArchive().Add();
 
+  // The same failures where nobody can answer a box: a deployment's run.
+  CaseBuilder("unattended-missing-archive", Driving::Unattended).NoArchive().NonInteractive().Add();
+  CaseBuilder("unattended-bound-other", Driving::Unattended)
+      .Installer("once")
+      .Bound(MakeContainer({{"INSTALL.EXE", EncodeBytes(ScratchDir(), Text("MZ other"))}}))
+      .NonInteractive()
+      .Add();
+  CaseBuilder("unattended-not-a-program", Driving::Unattended)
+      .Member("INSTALL.EXE", Text("no program"), TIME_INSTALLER)
+      .NonInteractive()
+      .Add();
+
   HeaderFields wrongMagic;
   wrongMagic.Magic = 0x00137458;
   wrongMagic.UnpackedSize = 4;
@@ -373,6 +389,8 @@ const char* DrivingText(Driving drive) {
       return "find the waiting window, wait until idle, close it from its system menu";
     case Driving::AnswerBoxThenCloseWhenIdle:
       return "read the message box, answer it, find the waiting window, wait until idle, close it";
+    case Driving::Unattended:
+      return "in a window station nobody sees: look at nothing, wait for the end";
   }
   return "";
 }

@@ -41,6 +41,16 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
   return TRUE;
 }
 
+// A text of several lines on the report's one line: "\n" for each break.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\r') continue;
+    line += c == '\n' ? std::string("\\n") : std::string(1, c);
+  }
+  return line;
+}
+
 std::string TextOf(HWND window) {
   char text[1024] = "";
   GetWindowTextA(window, text, sizeof text);
@@ -59,7 +69,9 @@ HWND WaitFor(DWORD pid, const char* className, DWORD timeoutMs, bool& ended) {
     Search search = {pid, className, nullptr};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
     found = search.Found;
-    if (found && (std::strcmp(className, PRELOADER_CLASS) != 0 || TextOf(found) == WAITING_TITLE)) break;
+    // The window's first title is its class name, until the first paint
+    // sets the waiting title (or a failure its own).
+    if (found && (std::strcmp(className, PRELOADER_CLASS) != 0 || TextOf(found) != PRELOADER_CLASS)) break;
     if (over) {
       ended = true;
       found = nullptr;
@@ -81,7 +93,7 @@ BOOL CALLBACK DescribeChild(HWND child, LPARAM param) {
   if (lstrcmpiA(name, "Button") == 0)
     std::fprintf(report, "box.button=%s|%ld\n", text.c_str(), static_cast<long>(GetDlgCtrlID(child)));
   else if (lstrcmpiA(name, "Static") == 0 && !text.empty())
-    std::fprintf(report, "box.text=%s\n", text.c_str());
+    std::fprintf(report, "box.text=%s\n", OneLine(text).c_str());
   return TRUE;
 }
 

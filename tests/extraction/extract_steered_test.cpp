@@ -12,6 +12,7 @@ namespace {
 
 const char STAGING[] = "c:\\windows\\temp\\_Orvane3d1\\";
 const char ERROR_TEXT[] = "Fehler beim Decodieren!";
+const char FAILED_TITLE[] = "Installation nicht m\xC3\xB6glich";
 
 class SteeredExtract : public Extract {
  protected:
@@ -19,6 +20,18 @@ class SteeredExtract : public Extract {
     HeaderFields h;
     h.Magic = 0x12345678;
     return MakeMember(h, {});
+  }
+
+  // The box for no safe staging directory: its sentence and the path, under
+  // the title that says the run failed, which the window takes too.
+  void ExpectNoStagingBox(const std::string& path) {
+    ASSERT_EQ(Standin().Messages.size(), 1u);
+    const ShownMessage& m = Standin().Messages[0];
+    EXPECT_EQ(m.Owner, nullptr);
+    EXPECT_EQ(m.Text,
+              "F\xC3\xBCr die Installation konnte kein sicheres Verzeichnis angelegt werden:\n" + path);
+    EXPECT_EQ(m.Caption, FAILED_TITLE);
+    EXPECT_EQ(Standin().WindowTitle, FAILED_TITLE);
   }
 
   void ExpectOneFailure(const std::string& caption) {
@@ -122,10 +135,27 @@ TEST_F(SteeredExtract, AStagingDirectorySwappedBetweenMembersGetsNothingMore) {
   };
   EXPECT_FALSE(Run());
   EXPECT_EQ(result_, ExtractResult::StagingRefused);
-  ExpectOneFailure(STAGING);
+  ExpectNoStagingBox(STAGING);
   EXPECT_TRUE(Standin().Started.empty());
   EXPECT_EQ(List(STAGING), std::vector<std::string>{"THEIRS.DAT"});
   EXPECT_EQ(List("c:\\moved\\"), std::vector<std::string>{"A.BIN"});
+}
+
+// Mended: where nobody can answer a box (a window station that is not
+// visible: a service, a deployment's session), none is shown; the run goes
+// on as after the box's OK.
+TEST_F(SteeredExtract, NoBoxWhereNobodyCanAnswerIt) {
+  Standin().WindowStationVisible = false;
+  WriteArchive(MakeContainer({{"INSTALL.EXE", Member("MZ installer")}, {"BAD.BIN", BadMember()}}));
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(Standin().Messages.empty());
+  ExpectHandOff();
+  Restart();
+  Standin().WindowStationVisible = false;
+  Standin().TokenFails = true;
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(Standin().Messages.empty());
+  EXPECT_EQ(Standin().WindowTitle, FAILED_TITLE);
 }
 
 TEST_F(SteeredExtract, TheMediumDirectoryComesFromTheModulePath) {
@@ -264,13 +294,13 @@ TEST_F(SteeredExtract, NameBytesCutShortEndTheName) {
 }
 
 // Mended: members, Install.ini and the installer go only into the directory
-// this run created. Where there is none, the decode-error box names the
-// directory that could not be had, before and instead of the look for
+// this run created. Where there is none, the box for no safe staging
+// directory names the directory that could not be had, before and instead of the look for
 // SETUP.TMP; nothing is read, written or started, and the result is false.
 class NoOwnStagingDir : public SteeredExtract {
  protected:
   void ExpectNothingDone(const std::string& caption) {
-    ExpectOneFailure(caption);
+    ExpectNoStagingBox(caption);
     EXPECT_TRUE(Standin().Started.empty());
     EXPECT_STREQ(InstallerPath.c_str(), (caption + "INSTALL.EXE").c_str());
     for (const char* root : {"c", "d"})

@@ -118,6 +118,9 @@ struct StandinState {
   // The processors the process may run on, and the processors of each core
   // as GetLogicalProcessorInformation reports them.
   DWORD_PTR AffinityMask = 0x3;
+  // Whether the process's window station is visible (a user can answer a
+  // box); false as for a service.
+  bool WindowStationVisible = true;
   std::vector<DWORD_PTR> Cores = {0x1, 0x2};
 
   // Read back.
@@ -126,7 +129,8 @@ struct StandinState {
   // "SetDllDirectoryA(NULL)", "WinExec".
   std::vector<std::string> DllSearchAndStarts;
   std::vector<StartedProgram> Started;
-  std::vector<ShownMessage> Messages;
+  std::vector<ShownMessage> Messages;           // the wide boxes' texts as UTF-8
+  std::string WindowTitle;                      // the last SetWindowTextW, as UTF-8
   std::vector<std::string> CreatedDirectories;  // Windows paths, as passed
   // The DACL of each directory created with a descriptor that has one, by
   // the Windows path as passed.

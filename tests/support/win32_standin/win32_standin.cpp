@@ -573,6 +573,62 @@ int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD langu
   return IDOK;
 }
 
+namespace {
+
+std::string Utf8(LPCWSTR text) {
+  std::string out;
+  for (; text && *text; ++text) {
+    const std::uint32_t c = static_cast<std::uint32_t>(*text);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+HWINSTA const kStation = reinterpret_cast<HWINSTA>(static_cast<std::uintptr_t>(0x5A));
+
+}  // namespace
+
+int MessageBoxExW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type, WORD language) {
+  Standin().Messages.push_back({owner, Utf8(text), Utf8(caption), type, language});
+  return IDOK;
+}
+
+BOOL SetWindowTextW(HWND, LPCWSTR text) {
+  Standin().WindowTitle = Utf8(text);
+  return TRUE;
+}
+
+HWINSTA GetProcessWindowStation() { return kStation; }
+
+BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size, LPDWORD needed) {
+  if (object != kStation || index != UOI_FLAGS || !information) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  if (needed) *needed = sizeof(USEROBJECTFLAGS);
+  if (size < sizeof(USEROBJECTFLAGS)) return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
+  USEROBJECTFLAGS flags = {FALSE, FALSE, Standin().WindowStationVisible ? WSF_VISIBLE : 0};
+  *static_cast<USEROBJECTFLAGS*>(information) = flags;
+  return TRUE;
+}
+
+// Windows-1252's bytes 0x80 to 0x9F are taken as Latin-1 here; the tests'
+// names need no more.
+int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, LPWSTR wide, int wideLength) {
+  if (codePage != CP_ACP || !text) return 0;
+  const std::size_t count = length < 0 ? std::strlen(text) + 1 : static_cast<std::size_t>(length);
+  if (!wide || wideLength == 0) return static_cast<int>(count);
+  if (count > static_cast<std::size_t>(wideLength)) return Failed(ERROR_INSUFFICIENT_BUFFER, 0);
+  for (std::size_t i = 0; i < count; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+  return static_cast<int>(count);
+}
+
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
   Standin().LoadedCursor = name;
   return !instance && name == IDC_WAIT ? kWaitCursor : nullptr;

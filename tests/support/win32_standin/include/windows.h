@@ -23,6 +23,9 @@ typedef int HFILE;
 typedef char CHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef wchar_t WCHAR;  // 32 bits here, 16 on Windows: the stand-in converts to UTF-8 either way
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef void* HANDLE;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
@@ -46,6 +49,15 @@ typedef std::uintptr_t DWORD_PTR;
 typedef std::uintptr_t ULONG_PTR;
 typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
 struct OVERLAPPED;
+struct HWINSTA__ {
+  int unused;
+};
+typedef HWINSTA__* HWINSTA;
+struct USEROBJECTFLAGS {
+  BOOL fInherit;
+  BOOL fReserved;
+  DWORD dwFlags;
+};
 typedef OVERLAPPED* LPOVERLAPPED;
 typedef long long LONGLONG;
 union LARGE_INTEGER {
@@ -190,6 +202,9 @@ constexpr DWORD READ_CONTROL = 0x00020000;
 constexpr DWORD FILE_SHARE_DELETE = 4;
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
 constexpr DWORD FILE_BEGIN = 0;
+constexpr int UOI_FLAGS = 1;
+constexpr DWORD WSF_VISIBLE = 1;
+constexpr UINT CP_ACP = 0;
 constexpr DWORD MAXDWORD = 0xFFFFFFFFu;
 constexpr DWORD WAIT_OBJECT_0 = 0;
 constexpr DWORD WAIT_TIMEOUT = 258;
@@ -280,6 +295,12 @@ HMODULE GetModuleHandleA(LPCSTR name);
 typedef int (*FARPROC)();
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language);
+int MessageBoxExW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type, WORD language);
+BOOL SetWindowTextW(HWND window, LPCWSTR text);
+HWINSTA GetProcessWindowStation();
+BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size, LPDWORD needed);
+// CP_ACP only, which the stand-in takes as Windows-1252.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 
