@@ -15,8 +15,10 @@ constexpr UINT_PTR CLEANUP_TIMER_ID = 1;
 // process time to go, so that its file can be deleted.
 constexpr UINT CLEANUP_DELAY_MS = 3000;
 
-constexpr char MAIN_WINDOW_CLASS[] = "Orvane 3D-Preloader";
-constexpr char WAITING_TITLE[] = "Bitte warten. Installation wird vorbereitet...";
+// The window is a Unicode one, so that the publisher's texts in any
+// language show in its title as written (an ANSI window would carry them
+// through the system's code page).
+constexpr wchar_t MAIN_WINDOW_CLASS[] = L"Orvane 3D-Preloader";
 constexpr char APP_ICON_NAME[] = "IDI_SDIAPPLICATION";
 
 constexpr int MAIN_WINDOW_WIDTH = 350;

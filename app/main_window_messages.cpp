@@ -1,6 +1,7 @@
 #include "app_state.h"
 #include "main_window.h"
 #include "paths.h"
+#include "reports.h"
 #include "staging_dir.h"
 
 namespace {
@@ -31,7 +32,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetTimer(hwnd, CLEANUP_TIMER_ID, CLEANUP_DELAY_MS, nullptr);
       return 0;
     default:
-      return DefWindowProcA(hwnd, message, wParam, lParam);
+      return DefWindowProcW(hwnd, message, wParam, lParam);
   }
 }
 
@@ -40,7 +41,7 @@ void MainWindow::TurnIntoWaitingWindow() {
   SetWindowLongA(hwnd, GWL_STYLE, style & ~SIZING_AND_BOX_STYLES);
   // The outer size stays 350 x 50; only the frame is recomputed.
   SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
-  SetWindowTextA(hwnd, WAITING_TITLE);
+  SetWindowTextW(hwnd, PreloaderText(TEXT_WAITING_TITLE));
   FirstPaintDone = 1;
 }
 

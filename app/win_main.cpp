@@ -12,7 +12,7 @@
 namespace {
 
 bool RegisterMainWindowClass() {
-  WNDCLASSA windowClass = {};
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = WndProc;
   windowClass.cbClsExtra = 0;
@@ -23,7 +23,7 @@ bool RegisterMainWindowClass() {
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
   windowClass.lpszMenuName = nullptr;
   windowClass.lpszClassName = MAIN_WINDOW_CLASS;
-  return RegisterClassA(&windowClass) != 0;
+  return RegisterClassW(&windowClass) != 0;
 }
 
 }  // namespace

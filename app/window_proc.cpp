@@ -10,11 +10,11 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
   // few messages before it (WM_NCCREATE, WM_GETMINMAXINFO, WM_NCCALCSIZE)
   // need no object.
   if (message == WM_CREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     object = static_cast<Window*>(create->lpCreateParams);
     SetWindowLongPtrA(window, WINDOW_OBJECT_OFFSET, reinterpret_cast<LONG_PTR>(object));
     object->hwnd = window;
     return object->HandleMessage(message, wParam, lParam);
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -1,25 +1,57 @@
+// Every text through the wide-character calls, so that a publisher's texts
+// in any language show as written; paths are the system's ANSI ones.
 #include "reports.h"
+
+#include <cstdlib>
 
 namespace {
 
-const char DECODE_ERROR_TEXT[] = "Fehler beim Decodieren!";
-const wchar_t FAILED_TITLE[] = L"Installation nicht m\u00F6glich";
+constexpr int TEXT_COUNT = 7;
+const wchar_t* const GERMAN[TEXT_COUNT] = {GERMAN_WAITING_TITLE,        GERMAN_FAILED_TITLE,
+                                           GERMAN_DECODE_ERROR,         GERMAN_ARCHIVE_MISSING,
+                                           GERMAN_NOT_BOUND_CONTAINER,  GERMAN_NO_STAGING_DIRECTORY,
+                                           GERMAN_INSTALLER_NOT_STARTED};
 
-const wchar_t* Sentence(Failure failure) {
+// Each text once loaded, on the heap (a static buffer would be file size
+// here); a text may be as long as a version string.
+constexpr int TEXT_ROOM = 1025;
+wchar_t* Loaded[TEXT_COUNT];
+
+int SentenceOf(Failure failure) {
   switch (failure) {
     case Failure::ArchiveMissing:
-      return L"Die Installationsdaten wurden nicht gefunden:";
+      return TEXT_ARCHIVE_MISSING;
     case Failure::NotBoundContainer:
-      return L"Die Installationsdaten geh\u00F6ren nicht zu diesem Setup-Programm:";
+      return TEXT_NOT_BOUND_CONTAINER;
     case Failure::NoStagingDirectory:
-      return L"F\u00FCr die Installation konnte kein sicheres Verzeichnis angelegt werden:";
+      return TEXT_NO_STAGING_DIRECTORY;
     case Failure::InstallerNotStarted:
-      return L"Das Installationsprogramm konnte nicht gestartet werden:";
+      return TEXT_INSTALLER_NOT_STARTED;
   }
-  return L"";
+  return TEXT_DECODE_ERROR;
+}
+
+// `path` in the system's code page as wide characters behind `text`'s
+// first `at`; the whole is cut to the buffer.
+void AppendPath(wchar_t* text, int at, int room, const char* path) {
+  const int written = MultiByteToWideChar(CP_ACP, 0, path, -1, text + at, room - at);
+  if (written <= 0) text[at] = L'\0';
 }
 
 }  // namespace
+
+const wchar_t* PreloaderText(int id) {
+  if (id < 1 || id > TEXT_COUNT) return L"";
+  wchar_t*& text = Loaded[id - 1];
+  if (!text) {
+    text = static_cast<wchar_t*>(std::malloc(TEXT_ROOM * sizeof(wchar_t)));
+    if (text && LoadStringW(GetModuleHandleA(nullptr), static_cast<UINT>(id), text, TEXT_ROOM) <= 0) {
+      std::free(text);
+      text = nullptr;
+    }
+  }
+  return text ? text : GERMAN[id - 1];
+}
 
 bool UserCanAnswer() {
   USEROBJECTFLAGS flags = {};
@@ -31,23 +63,27 @@ bool UserCanAnswer() {
 }
 
 void ReportDecodeError(const char* path) {
-  if (UserCanAnswer()) MessageBoxExA(nullptr, DECODE_ERROR_TEXT, path, MB_OK, 0);
+  if (!UserCanAnswer()) return;
+  wchar_t caption[MAX_PATH + 1];
+  AppendPath(caption, 0, MAX_PATH + 1, path);
+  MessageBoxExW(nullptr, PreloaderText(TEXT_DECODE_ERROR), caption, MB_OK, 0);
 }
 
 void ReportFailure(HWND window, Failure failure, const char* path) {
-  SetWindowTextW(window, FAILED_TITLE);
+  SetWindowTextW(window, PreloaderText(TEXT_FAILED_TITLE));
   if (!UserCanAnswer()) return;
-  // The sentence, a line break, and the path in the system's code page.
-  wchar_t text[512];
-  const wchar_t* sentence = Sentence(failure);
+  // The sentence, a line break, and the path.
+  constexpr int ROOM = TEXT_ROOM + MAX_PATH + 2;
+  wchar_t* text = static_cast<wchar_t*>(std::malloc(ROOM * sizeof(wchar_t)));
+  if (!text) return;
+  const wchar_t* sentence = PreloaderText(SentenceOf(failure));
   int at = 0;
-  while (sentence[at] && at < 200) {
+  while (sentence[at] && at < TEXT_ROOM) {
     text[at] = sentence[at];
     ++at;
   }
   text[at++] = L'\n';
-  const int room = static_cast<int>(sizeof text / sizeof text[0]) - at;
-  const int written = MultiByteToWideChar(CP_ACP, 0, path, -1, text + at, room);
-  if (written <= 0) text[at] = L'\0';
-  MessageBoxExW(nullptr, text, FAILED_TITLE, MB_OK, 0);
+  AppendPath(text, at, ROOM, path);
+  MessageBoxExW(nullptr, text, PreloaderText(TEXT_FAILED_TITLE), MB_OK, 0);
+  std::free(text);
 }

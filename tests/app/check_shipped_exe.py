@@ -45,12 +45,12 @@ ALLOWED_IMPORTS = {
         "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WinExec", "WriteFile", "WritePrivateProfileStringA",
     },
     "user32.dll": {
-        "BeginPaint", "CreateWindowExA", "DefWindowProcA", "DispatchMessageA", "EndPaint",
-        "GetMessageA", "GetProcessWindowStation", "GetSystemMetrics", "GetUserObjectInformationA",
-        "GetWindowLongA", "LoadCursorA", "LoadIconA", "MessageBoxExA", "MessageBoxExW", "PostMessageA",
-        "PostQuitMessage", "RegisterClassA", "ReleaseCapture", "SetCapture", "SetCursor", "SetTimer",
-        "SetWindowLongA", "SetWindowPos", "SetWindowTextA", "SetWindowTextW", "ShowWindow", "TranslateMessage",
-        "UpdateWindow",
+        "BeginPaint", "CreateWindowExA", "CreateWindowExW", "DefWindowProcA", "DefWindowProcW", "DispatchMessageA",
+        "EndPaint", "GetMessageA", "GetProcessWindowStation", "GetSystemMetrics", "GetUserObjectInformationA",
+        "GetWindowLongA", "LoadCursorA", "LoadIconA", "LoadStringW", "MessageBoxExA", "MessageBoxExW", "PostMessageA",
+        "PostQuitMessage", "RegisterClassA", "RegisterClassW", "ReleaseCapture", "SetCapture", "SetCursor",
+        "SetTimer", "SetWindowLongA", "SetWindowPos", "SetWindowTextA", "SetWindowTextW", "ShowWindow",
+        "TranslateMessage", "UpdateWindow",
     },
     "gdi32.dll": {"GetStockObject"},
     # The staging directory's private security descriptor and label, and

@@ -11,12 +11,13 @@ namespace {
 
 constexpr char WAITING_TITLE[] = "Bitte warten. Installation wird vorbereitet...";
 // The title of a run that failed, and the sentences of its boxes, as the
-// ANSI calls give them back under the tests' Wine (code page 1252).
-constexpr char FAILED_TITLE[] = "Installation nicht m\xF6glich";
+// window driver reports them (UTF-8).
+constexpr char FAILED_TITLE[] = "Installation nicht m\xC3\xB6glich";
 constexpr char ARCHIVE_MISSING[] = "Die Installationsdaten wurden nicht gefunden:";
-constexpr char NOT_BOUND_CONTAINER[] = "Die Installationsdaten geh\xF6ren nicht zu diesem Setup-Programm:";
+constexpr char NOT_BOUND_CONTAINER[] =
+    "Die Installationsdaten geh\xC3\xB6ren nicht zu diesem Setup-Programm:";
 constexpr char NO_STAGING_DIRECTORY[] =
-    "F\xFCr die Installation konnte kein sicheres Verzeichnis angelegt werden:";
+    "F\xC3\xBCr die Installation konnte kein sicheres Verzeichnis angelegt werden:";
 constexpr char INSTALLER_NOT_STARTED[] = "Das Installationsprogramm konnte nicht gestartet werden:";
 // The exit codes of runs that started nothing.
 constexpr DWORD EXIT_NO_CONTAINER = 2, EXIT_NOT_BOUND_CONTAINER = 3, EXIT_NO_STAGING_DIRECTORY = 4,
@@ -540,3 +541,35 @@ INSTANTIATE_TEST_SUITE_P(Preloader, Unattended,
                                               : param.index == 1 ? "NotTheBoundContainer"
                                                                  : "InstallerNotAProgram");
                          });
+
+// The publisher's texts: a medium made with English or Japanese ones shows
+// them as written, in its window's title and its boxes; the run is as
+// any other.
+TEST(Preloader, TheWindowAndTheBoxesSpeakThePublishersLanguage) {
+  const struct {
+    const char* Case;
+    std::string Title, Sentence;
+  } media[] = {
+      {"english-missing-archive", "Installation not possible", "The installation data was not found:"},
+      {"japanese-missing-archive",
+       "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xAB\xE3\x81\xA7\xE3\x81\x8D\xE3"
+       "\x81\xBE"
+       "\xE3\x81\x9B\xE3\x82\x93",  // インストールできません
+       "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xAB "
+       "\xE3\x83\x87\xE3\x83\xBC\xE3\x82"
+       "\xBF\xE3\x81\x8C\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93"
+       ":"},
+  };
+  for (const auto& medium : media) {
+    SCOPED_TRACE(medium.Case);
+    const PreloaderCase& c = Ended(medium.Case, EXIT_NO_CONTAINER);
+    ASSERT_EQ(c.Run.Box.Get("found"), "1") << "no message box";
+    EXPECT_EQ(c.Run.Box.Get("window.title"), medium.Title);
+    EXPECT_EQ(c.Run.Box.All("box.text"),
+              std::vector<std::string>{medium.Sentence + "\\n" + c.Run.MediumDir + "SETUP.TMP"});
+    EXPECT_EQ(c.Run.Window.Get("window.title"), medium.Title);
+  }
+  const Report& seen = Ended("english-protocol").Run.Installer;
+  ASSERT_TRUE(seen.Exists()) << "the installer did not run";
+  EXPECT_EQ(seen.Get("window.title"), "Please wait. Preparing the installation...");
+}

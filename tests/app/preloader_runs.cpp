@@ -127,6 +127,11 @@ class CaseBuilder {
     branded_ = true;
     return Bound();
   }
+  // And before, given the built-in texts of `language`.
+  CaseBuilder& Language(const std::string& language) {
+    language_ = language;
+    return Bound();
+  }
   // The container changed after the binding: one byte flipped, or appended.
   CaseBuilder& ChangedAfterBinding(bool append) {
     (append ? appended_ : flipped_) = true;
@@ -175,6 +180,7 @@ class CaseBuilder {
     return *this;
   }
   bool bound_ = false, branded_ = false, flipped_ = false, appended_ = false;
+  std::string language_;
   Bytes boundTo_;
   std::string medium_;
 
@@ -186,6 +192,10 @@ class CaseBuilder {
     if (branded_ && (!ReadIconFile(ReadWholeFile(PublisherIconPath()), branding.Icon, why) ||
                      !Brand(image, branding, why)))
       c_.Failure = "branding SETUP.EXE failed: " + why;
+    Branding texts;
+    if (!language_.empty() &&
+        (ParseTexts(language_, {}, texts.Texts, why) != VersionFault::None || !Brand(image, texts, why)))
+      c_.Failure = "giving SETUP.EXE the texts of " + language_ + " failed: " + why;
     const Bytes& container = boundTo_.empty() ? c_.Setup.Archive : boundTo_;
     Sha256 hash;
     hash.Update(container.data(), container.size());
@@ -254,6 +264,17 @@ void BuildCases() {
   CaseBuilder("twice", Driving::WaitForExit).Installer("twice").Add();
 
   CaseBuilder("missing-archive", Driving::AnswerBoxThenCloseWhenIdle).NoArchive().Add();
+  // The same from media whose publishers gave SETUP.EXE English and
+  // Japanese texts; and a whole run in English.
+  CaseBuilder("english-missing-archive", Driving::AnswerBoxThenCloseWhenIdle)
+      .NoArchive()
+      .Language("en")
+      .Add();
+  CaseBuilder("japanese-missing-archive", Driving::AnswerBoxThenCloseWhenIdle)
+      .NoArchive()
+      .Language("ja")
+      .Add();
+  CaseBuilder("english-protocol", Driving::WaitForExit).Installer("once").Language("en").Add();
 
   // The same failures where nobody can answer a box: a deployment's run.
   CaseBuilder("unattended-missing-archive", Driving::Unattended).NoArchive().NonInteractive().Add();

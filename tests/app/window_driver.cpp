@@ -51,9 +51,12 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
+// A window's text as UTF-8, whatever the language: read with the wide call.
 std::string TextOf(HWND window) {
-  char text[1024] = "";
-  GetWindowTextA(window, text, sizeof text);
+  wchar_t wide[1024] = L"";
+  GetWindowTextW(window, wide, 1024);
+  char text[4096] = "";
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
   return text;
 }
 

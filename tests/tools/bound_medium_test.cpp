@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint16_t RT_ICON = 3, RT_GROUP_ICON = 14, RT_VERSION = 16;
+constexpr std::uint16_t RT_ICON = 3, RT_STRING = 6, RT_GROUP_ICON = 14, RT_VERSION = 16;
 
 // A bitmap icon image of size x size, 32 bits per pixel, with its mask.
 Bytes BitmapImage(std::uint32_t size, std::uint8_t fill) {
@@ -201,6 +201,33 @@ TEST_F(BoundMedium, TakesThePublishersIconAndVersionStrings) {
   EXPECT_EQ(shown.Code, 0) << shown.Err;
   EXPECT_NE(shown.Out.find("icon:      16x16 32-bit, 256x256 32-bit"), std::string::npos) << shown.Out;
   EXPECT_NE(shown.Out.find("    ProductName: Beispiel\n"), std::string::npos) << shown.Out;
+  EXPECT_NE(shown.Out.find("  texts:     none (the German ones built in)\n"), std::string::npos) << shown.Out;
+}
+
+// The texts of the window and the boxes: a built-in set, one text over it,
+// in the string table's first block (numbers 1 to 7), which verify shows.
+TEST_F(BoundMedium, TakesThePublishersTexts) {
+  RunResult run = Medium({"--language", "en", "--text", "FailedTitle=Beispiel cannot be installed"}, out);
+  ASSERT_EQ(run.Code, 0) << run.Err;
+  const Bytes block = PeView(ReadWholeFile(out + "/SETUP.EXE")).Resource(RT_STRING, "1");
+  const std::vector<std::string> expected = {"", "Please wait. Preparing the installation...",
+                                             "Beispiel cannot be installed", "Error while decoding!",
+                                             "The installation data was not found:"};
+  std::size_t at = 0;
+  for (const std::string& text : expected) {
+    ASSERT_LE(at + 2 + 2 * text.size(), block.size());
+    EXPECT_EQ(Le16(block, at), text.size());
+    EXPECT_TRUE(
+        std::equal(block.begin() + at + 2, block.begin() + at + 2 + 2 * text.size(), Utf16(text).begin()))
+        << text;
+    at += 2 + 2 * text.size();
+  }
+  RunResult shown = Setuppack({"verify", out});
+  EXPECT_NE(shown.Out.find("    FailedTitle: Beispiel cannot be installed\n"), std::string::npos)
+      << shown.Out;
+  EXPECT_NE(shown.Out.find("    InstallerNotStarted: The installation program could not be started:\n"),
+            std::string::npos)
+      << shown.Out;
 }
 
 // A resource section whose one directory lists 131,070 entries, all with
@@ -260,6 +287,11 @@ TEST_F(BoundMedium, RefusesBadBrandingAndWritesNothing) {
       {{}, {"--version-info", "ProductName"}, 2, "no \"=\""},
       {{}, {"--version-info", "ProductName=" + std::string(1025, 'x')}, 1, "1025 characters"},
       {{}, {"--version-info", "FileVersion=1.70000"}, 1, "above 65535"},
+      {{}, {"--language", "de-AT"}, 2, "no such set"},
+      {{}, {"--text", "Title=X"}, 2, "--text: unknown key \"Title\""},
+      {{}, {"--text", "FailedTitle"}, 2, "no \"=\""},
+      {{}, {"--text", "FailedTitle=A", "--text", "FailedTitle=B"}, 2, "FailedTitle given twice"},
+      {{}, {"--text", "DecodeError=" + std::string(1025, 'x')}, 1, "1025 characters"},
       {{{32, cut}}, {}, 1, "image 1: a bitmap cut short"},
       {{{0, PngImage(512, 512)}}, {}, 1, "512 x 512 pixels"},
       {{{16, BitmapImage(32, 1)}}, {}, 1, "listed as 16 x 16 but is 32 x 32"},

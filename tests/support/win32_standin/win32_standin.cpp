@@ -609,6 +609,8 @@ BOOL SetWindowTextW(HWND, LPCWSTR text) {
 
 HWINSTA GetProcessWindowStation() { return kStation; }
 
+int LoadStringW(HINSTANCE, UINT, LPWSTR, int) { return 0; }
+
 BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size, LPDWORD needed) {
   if (object != kStation || index != UOI_FLAGS || !information) return Failed(ERROR_INVALID_PARAMETER, FALSE);
   if (needed) *needed = sizeof(USEROBJECTFLAGS);

@@ -117,6 +117,18 @@ int RunSetuppack(const std::vector<std::string>& args, Console console) {
           "ProductVersion; dotted numbers of FileVersion and ProductVersion also fill its fixed part")
       ->type_name("KEY=VALUE")
       ->allow_extra_args(false);
+  mediumCommand
+      ->add_option("--language", medium.Language,
+                   "The texts of SETUP.EXE's window and boxes from a built-in set: de (the default), en, fr, "
+                   "es, it, nl or ja")
+      ->type_name("LANG");
+  mediumCommand
+      ->add_option("--text", medium.Texts,
+                   "One text of SETUP.EXE's window and boxes, repeatable, over the --language set: "
+                   "WaitingTitle, FailedTitle, DecodeError, ArchiveMissing, NotBoundContainer, "
+                   "NoStagingDirectory or InstallerNotStarted")
+      ->type_name("KEY=VALUE")
+      ->allow_extra_args(false);
   mediumCommand->add_option("outdir", medium.Directory, "The medium's directory; made when missing")
       ->required();
   mediumCommand->add_option("inputs", create.Inputs, "FILE or DIR to pack")->required();

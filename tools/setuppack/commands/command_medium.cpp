@@ -86,8 +86,9 @@ FILE* OpenPreloader(const MediumOptions& options, const Console& console, std::s
 // anything is written. Returns the exit code of a refusal, or EXIT_OK.
 int ReadBranding(const MediumOptions& options, const Console& console, Branding& branding) {
   std::string why;
-  const VersionFault fault = ParseVersionAssignments(options.VersionInfo, branding.Version, why);
-  if (fault != VersionFault::None) {
+  for (VersionFault fault : {ParseVersionAssignments(options.VersionInfo, branding.Version, why),
+                             ParseTexts(options.Language, options.Texts, branding.Texts, why)}) {
+    if (fault == VersionFault::None) continue;
     console.Error("medium", why);
     return fault == VersionFault::Usage ? EXIT_USAGE : EXIT_BAD_DATA;
   }

@@ -70,6 +70,9 @@ int RunVerify(const std::string& directory, unsigned jobs, const CodePage& page,
   out << "  version:" << (facts.Version.empty() ? "   none" : "") << "\n";
   for (const auto& entry : facts.Version)
     out << "    " << Utf16ToSystemText(entry.first) << ": " << Utf16ToSystemText(entry.second) << "\n";
+  out << "  texts:" << (facts.Texts.empty() ? "     none (the German ones built in)" : "") << "\n";
+  for (const auto& entry : facts.Texts)
+    out << "    " << entry.first << ": " << Utf16ToSystemText(entry.second) << "\n";
   out << "  signature: "
       << (facts.Signed ? "attached (" + std::to_string(facts.SignatureSize) +
                              " bytes; whether it is valid, osslsigncode verify or signtool verify tells)"

@@ -35,6 +35,8 @@ struct MediumOptions {
   bool Unbound = false;
   std::string Icon;                      // an .ico file; empty: the preloader's icon
   std::vector<std::string> VersionInfo;  // KEY=VALUE
+  std::string Language;                  // a built-in set of texts; empty: the preloader's (German)
+  std::vector<std::string> Texts;        // KEY=VALUE
   CreateOptions Pack;
 };
 

@@ -49,6 +49,14 @@ void PutBranding(ResourceTree& tree, const Branding& branding) {
           branding.Icon[i].Data;
     groups[ResourceKey::Named(IconGroupName())][language].Bytes = IconGroupResource(branding.Icon, firstId);
   }
+  if (!branding.Texts.empty()) {
+    // The first block of the string table, in the language it has.
+    ResourceLanguages& block = tree[ResourceKey::Number(RT_STRING_ID)][ResourceKey::Number(1)];
+    std::uint16_t language = block.empty() ? 0 : block.begin()->first;
+    ImageBytes old = block.empty() ? ImageBytes() : block.begin()->second.Bytes;
+    block.clear();
+    block[language].Bytes = StringBlockWith(old, branding.Texts);
+  }
   if (!branding.Version.empty()) {
     ResourceNames& versions = tree[ResourceKey::Number(RT_VERSION_ID)];
     versions.clear();
@@ -194,6 +202,12 @@ bool ReadPreloaderFacts(const ImageBytes& preloader, PreloaderFacts& facts, std:
     auto group = groups->second.find(ResourceKey::Named(IconGroupName()));
     if (group != groups->second.end() && !group->second.empty())
       ReadIconGroup(group->second.begin()->second.Bytes, facts.Icon);
+  }
+  auto strings = tree.find(ResourceKey::Number(RT_STRING_ID));
+  if (strings != tree.end()) {
+    auto block = strings->second.find(ResourceKey::Number(1));
+    if (block != strings->second.end() && !block->second.empty())
+      ReadTexts(block->second.begin()->second.Bytes, facts.Texts);
   }
   auto versions = tree.find(ResourceKey::Number(RT_VERSION_ID));
   if (versions != tree.end() && !versions->second.empty() && !versions->second.begin()->second.empty())

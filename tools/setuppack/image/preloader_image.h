@@ -11,6 +11,7 @@
 #include "image/image_bytes.h"
 #include "medium_binding.h"
 #include "image/pe_image.h"
+#include "image/preloader_texts.h"
 #include "image/version_info.h"
 
 // The window class loads the icon group by this name.
@@ -19,14 +20,15 @@ constexpr char16_t APP_ICON_GROUP[] = u"IDI_SDIAPPLICATION";
 struct Branding {
   std::vector<IconImage> Icon;  // empty: the preloader's own
   VersionStrings Version;       // empty: the preloader's own
-  bool Empty() const { return Icon.empty() && Version.empty(); }
+  PreloaderTexts Texts;         // empty: the preloader's own
+  bool Empty() const { return Icon.empty() && Version.empty() && Texts.empty(); }
 };
 
 // Why `preloader` cannot be bound (empty when it can): it carries a
 // signature, which changing it would break, or has no binding record.
 std::string BindingProblem(const ImageBytes& preloader, const PeImage& image);
 
-// Puts the publisher's icon and version resource into the preloader;
+// Puts the publisher's icon, version resource and texts into the preloader;
 // false with the reason when its resources cannot be rewritten.
 bool Brand(ImageBytes& preloader, const Branding& branding, std::string& why);
 
@@ -43,6 +45,7 @@ struct PreloaderFacts {
   std::uint8_t Digest[SHA256_DIGEST_SIZE] = {};
   std::vector<IconGroupEntry> Icon;
   std::vector<std::pair<std::u16string, std::u16string>> Version;
+  std::vector<std::pair<std::string, std::u16string>> Texts;  // by key
   bool Signed = false;
   std::uint32_t SignatureSize = 0;
   bool ChecksumRight = false;  // zero counts as right: Windows checks it for drivers only

@@ -70,50 +70,63 @@ void Node(ImageBytes& out, const std::u16string& key, std::uint32_t valueLength,
 
 }  // namespace
 
-VersionFault ParseVersionAssignments(const std::vector<std::string>& assignments, VersionStrings& strings,
-                                     std::string& why) {
+VersionFault ParseAssignments(const std::string& option, const std::vector<std::string>& keys,
+                              std::size_t limit, const std::vector<std::string>& assignments,
+                              VersionStrings& strings, std::string& why) {
   strings.clear();
-  std::vector<std::pair<std::string, std::u16string>> given(8);
-  std::vector<bool> set(8, false);
+  std::vector<std::pair<std::string, std::u16string>> given(keys.size());
+  std::vector<bool> set(keys.size(), false);
   for (const std::string& assignment : assignments) {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string::npos) {
-      why = "--version-info " + assignment + ": no \"=\"; give KEY=VALUE";
+      why = option + " " + assignment + ": no \"=\"; give KEY=VALUE";
       return VersionFault::Usage;
     }
     const std::string key = assignment.substr(0, equals);
     std::size_t index = 0;
-    while (index < 8 && key != VERSION_KEYS[index]) ++index;
-    if (index == 8) {
+    while (index < keys.size() && key != keys[index]) ++index;
+    if (index == keys.size()) {
       std::string known;
-      for (const char* k : VERSION_KEYS) known += (known.empty() ? "" : ", ") + std::string(k);
-      why = "--version-info: unknown key \"" + key + "\"; the keys are " + known;
+      for (const std::string& k : keys) known += (known.empty() ? "" : ", ") + k;
+      why = option + ": unknown key \"" + key + "\"; the keys are " + known;
       return VersionFault::Usage;
     }
     if (set[index]) {
-      why = "--version-info: " + key + " given twice";
+      why = option + ": " + key + " given twice";
       return VersionFault::Usage;
     }
     std::u16string value;
     if (!SystemTextToUtf16(assignment.substr(equals + 1), value)) {
-      why = "--version-info " + key + ": the value is no text of this system";
+      why = option + " " + key + ": the value is no text of this system";
       return VersionFault::Value;
     }
-    if (value.size() > VERSION_VALUE_LIMIT) {
-      why = "--version-info " + key + ": " + std::to_string(value.size()) + " characters, more than the " +
-            std::to_string(VERSION_VALUE_LIMIT) + " a version string may have";
-      return VersionFault::Value;
-    }
-    std::uint32_t high, low;
-    if ((key == "FileVersion" || key == "ProductVersion") && !DottedVersion(value, high, low)) {
-      why = "--version-info " + key + ": a number above 65535; a version holds four numbers of 0 to 65535";
+    if (value.size() > limit) {
+      why = option + " " + key + ": " + std::to_string(value.size()) + " characters, more than the " +
+            std::to_string(limit) + " it may have";
       return VersionFault::Value;
     }
     given[index] = {key, value};
     set[index] = true;
   }
-  for (std::size_t i = 0; i < 8; ++i)
+  for (std::size_t i = 0; i < keys.size(); ++i)
     if (set[i]) strings.push_back(given[i]);
+  return VersionFault::None;
+}
+
+VersionFault ParseVersionAssignments(const std::vector<std::string>& assignments, VersionStrings& strings,
+                                     std::string& why) {
+  const VersionFault fault =
+      ParseAssignments("--version-info", std::vector<std::string>(VERSION_KEYS, VERSION_KEYS + 8),
+                       VERSION_VALUE_LIMIT, assignments, strings, why);
+  if (fault != VersionFault::None) return fault;
+  for (const auto& s : strings) {
+    std::uint32_t high, low;
+    if ((s.first == "FileVersion" || s.first == "ProductVersion") && !DottedVersion(s.second, high, low)) {
+      why =
+          "--version-info " + s.first + ": a number above 65535; a version holds four numbers of 0 to 65535";
+      return VersionFault::Value;
+    }
+  }
   return VersionFault::None;
 }
 

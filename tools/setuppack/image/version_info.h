@@ -19,9 +19,16 @@ using VersionStrings = std::vector<std::pair<std::string, std::u16string>>;
 
 enum class VersionFault {
   None,
-  Usage,  // an unknown key, one without "=", one given twice
+  Usage,  // an unknown key (or language), one without "=", one given twice
   Value,  // a value that is no text of this system, too long, or a version above 65535
 };
+
+// The "KEY=VALUE" arguments of an option (`option`, for the messages) into
+// texts in the order of `keys`, each at most `limit` UTF-16 units; a fault
+// comes with its reason. The one rule for --version-info and --text.
+VersionFault ParseAssignments(const std::string& option, const std::vector<std::string>& keys,
+                              std::size_t limit, const std::vector<std::string>& assignments,
+                              VersionStrings& strings, std::string& why);
 
 // "KEY=VALUE" arguments into strings, in the order of VERSION_KEYS; a fault
 // comes with its reason.

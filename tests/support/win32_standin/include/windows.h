@@ -297,6 +297,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 int MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language);
 int MessageBoxExW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type, WORD language);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
+// The stand-in's program has no string table: always 0, nothing copied.
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
 HWINSTA GetProcessWindowStation();
 BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size, LPDWORD needed);
 // CP_ACP only, which the stand-in takes as Windows-1252.
