@@ -657,30 +657,23 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
   return TRUE;
 }
 
-// TokenUser only: the TOKEN_USER, then the SID it points to.
+// TokenUser and TokenIntegrityLevel (where IntegrityRid is set): the
+// TOKEN_USER or TOKEN_MANDATORY_LABEL, both one SID_AND_ATTRIBUTES, then the
+// SID it points to.
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information, DWORD size,
                          LPDWORD needed) {
   if (!tokenFds.count(FdOf(token))) return Failed(ERROR_INVALID_HANDLE, FALSE);
-  if (kind == TokenIntegrityLevel && Standin().IntegrityRid && needed) {
-    std::vector<BYTE> sid = SidOfText("S-1-16-" + std::to_string(Standin().IntegrityRid));
-    *needed = static_cast<DWORD>(sizeof(TOKEN_MANDATORY_LABEL) + sid.size());
-    if (!information || size < *needed) return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
-    auto* label = static_cast<TOKEN_MANDATORY_LABEL*>(information);
-    BYTE* sidAt = static_cast<BYTE*>(information) + sizeof(TOKEN_MANDATORY_LABEL);
-    std::memcpy(sidAt, sid.data(), sid.size());
-    label->Label.Sid = sidAt;
-    label->Label.Attributes = 0;
-    return TRUE;
-  }
-  if (kind != TokenUser || !needed) return Failed(ERROR_INVALID_PARAMETER, FALSE);
-  std::vector<BYTE> sid = SidOfText(STANDIN_USER_SID);
-  *needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
+  const bool level = kind == TokenIntegrityLevel && Standin().IntegrityRid;
+  if ((kind != TokenUser && !level) || !needed) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  std::vector<BYTE> sid =
+      SidOfText(level ? "S-1-16-" + std::to_string(Standin().IntegrityRid) : std::string(STANDIN_USER_SID));
+  *needed = static_cast<DWORD>(sizeof(SID_AND_ATTRIBUTES) + sid.size());
   if (!information || size < *needed) return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
-  auto* user = static_cast<TOKEN_USER*>(information);
-  BYTE* sidAt = static_cast<BYTE*>(information) + sizeof(TOKEN_USER);
+  auto* entry = static_cast<SID_AND_ATTRIBUTES*>(information);
+  BYTE* sidAt = static_cast<BYTE*>(information) + sizeof(SID_AND_ATTRIBUTES);
   std::memcpy(sidAt, sid.data(), sid.size());
-  user->User.Sid = sidAt;
-  user->User.Attributes = 0;
+  entry->Sid = sidAt;
+  entry->Attributes = 0;
   return TRUE;
 }
 
