@@ -21,7 +21,8 @@
 #define GERMAN_DECODE_ERROR L"Fehler beim Decodieren!"
 #define GERMAN_ARCHIVE_MISSING L"Die Installationsdaten wurden nicht gefunden:"
 #define GERMAN_NOT_BOUND_CONTAINER L"Die Installationsdaten geh\x00F6ren nicht zu diesem Setup-Programm:"
-#define GERMAN_NO_STAGING_DIRECTORY L"F\x00FCr die Installation konnte kein sicheres Verzeichnis angelegt werden:"
+#define GERMAN_NO_STAGING_DIRECTORY \
+  L"F\x00FCr die Installation konnte kein sicheres Verzeichnis angelegt werden:"
 #define GERMAN_INSTALLER_NOT_STARTED L"Das Installationsprogramm konnte nicht gestartet werden:"
 
 #endif
