@@ -64,9 +64,12 @@ bool UserCanAnswer() {
 
 void ReportDecodeError(const char* path) {
   if (!UserCanAnswer()) return;
-  wchar_t caption[MAX_PATH + 1];
-  AppendPath(caption, 0, MAX_PATH + 1, path);
-  MessageBoxExW(nullptr, PreloaderText(TEXT_DECODE_ERROR), caption, MB_OK, 0);
+  // The whole path as the caption, however long the member's name made it.
+  const int room = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+  wchar_t* caption = room > 0 ? static_cast<wchar_t*>(std::malloc(room * sizeof(wchar_t))) : nullptr;
+  if (caption) AppendPath(caption, 0, room, path);
+  MessageBoxExW(nullptr, PreloaderText(TEXT_DECODE_ERROR), caption ? caption : L"", MB_OK, 0);
+  std::free(caption);
 }
 
 void ReportFailure(HWND window, Failure failure, const char* path) {

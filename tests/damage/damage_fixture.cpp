@@ -122,7 +122,7 @@ void DamageTest::CheckPreloader(const PreloaderRun& run, const Expected& expecte
   ASSERT_EQ(run.Messages.size(), expected.Message ? 1u : 0u);
   if (expected.Message) {
     EXPECT_EQ(run.Messages[0].Text, "Fehler beim Decodieren!");
-    EXPECT_EQ(run.Messages[0].Caption, expected.Caption);
+    EXPECT_EQ(run.Messages[0].Caption, AnsiAsShown(expected.Caption));
     EXPECT_EQ(run.Messages[0].Owner, nullptr);
   }
 

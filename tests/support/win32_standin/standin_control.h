@@ -165,6 +165,10 @@ std::string SidText(const void* sid);
 // The handle that the stand-in's message box and cursor calls accept.
 HCURSOR StandinWaitCursor();
 
+// An ANSI text (a path) as a box of the wide calls shows it, recorded as
+// UTF-8: each byte taken as code page 1252 takes it (Latin-1 here).
+std::string AnsiAsShown(const std::string& ansi);
+
 // For CloseHandle: closes a thread's or event's handle; false for others.
 bool CloseSyncObject(HANDLE handle);
 // What GetProcAddress gives for "GetLogicalProcessorInformation": the

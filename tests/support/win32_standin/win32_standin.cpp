@@ -609,6 +609,12 @@ BOOL SetWindowTextW(HWND, LPCWSTR text) {
 
 HWINSTA GetProcessWindowStation() { return kStation; }
 
+std::string AnsiAsShown(const std::string& ansi) {
+  std::wstring wide;
+  for (char c : ansi) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  return Utf8(wide.c_str());
+}
+
 int LoadStringW(HINSTANCE, UINT, LPWSTR, int) { return 0; }
 
 BOOL GetUserObjectInformationA(HANDLE object, int index, LPVOID information, DWORD size, LPDWORD needed) {
