@@ -694,28 +694,16 @@ BOOL InitializeAcl(PACL acl, DWORD size, DWORD revision) {
 }
 
 BOOL AddAccessAllowedAceEx(PACL acl, DWORD revision, DWORD flags, DWORD mask, PSID sid) {
-  RecordedDacl existing;
-  if (!acl || !ReadAcl(acl, existing)) return Failed(ERROR_INVALID_ACL, FALSE);
-  if (revision > acl->AclRevision) return Failed(ERROR_REVISION_MISMATCH, FALSE);
   if (flags & ~0x1Fu) return Failed(ERROR_INVALID_FLAGS, FALSE);  // the inheritance flags only
   if (!sid || !ValidSid(static_cast<const BYTE*>(sid), 8 + 4 * SID_MAX_SUB_AUTHORITIES))
     return Failed(ERROR_INVALID_SID, FALSE);
-  BYTE* base = reinterpret_cast<BYTE*>(acl);
-  std::size_t end = sizeof(ACL);
-  for (WORD i = 0; i < acl->AceCount; ++i) {
-    ACE_HEADER header;
-    std::memcpy(&header, base + end, sizeof header);
-    end += header.AceSize;
-  }
-  DWORD sidLength = GetLengthSid(sid);
-  std::size_t aceSize = 8 + sidLength;
-  if (end + aceSize > acl->AclSize) return Failed(ERROR_ALLOTTED_SPACE_EXCEEDED, FALSE);
-  ACE_HEADER header{ACCESS_ALLOWED_ACE_TYPE, static_cast<BYTE>(flags), static_cast<WORD>(aceSize)};
-  std::memcpy(base + end, &header, sizeof header);
-  std::memcpy(base + end + 4, &mask, 4);
-  std::memcpy(base + end + 8, sid, sidLength);
-  ++acl->AceCount;
-  return TRUE;
+  const DWORD sidLength = GetLengthSid(sid);
+  std::vector<BYTE> ace(8 + sidLength);
+  ACE_HEADER header{ACCESS_ALLOWED_ACE_TYPE, static_cast<BYTE>(flags), static_cast<WORD>(ace.size())};
+  std::memcpy(ace.data(), &header, sizeof header);
+  std::memcpy(ace.data() + 4, &mask, 4);
+  std::memcpy(ace.data() + 8, sid, sidLength);
+  return AddAce(acl, revision, MAXDWORD, ace.data(), static_cast<DWORD>(ace.size()));
 }
 
 BOOL InitializeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, DWORD revision) {
@@ -778,7 +766,8 @@ BOOL SetSecurityDescriptorSacl(PSECURITY_DESCRIPTOR descriptor, BOOL present, PA
 BOOL AddAce(PACL acl, DWORD revision, DWORD startingIndex, LPVOID aceList, DWORD aceListLength) {
   RecordedDacl existing;
   if (!acl || !ReadAcl(acl, existing)) return Failed(ERROR_INVALID_ACL, FALSE);
-  if (revision > acl->AclRevision || startingIndex != MAXDWORD) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  if (revision > acl->AclRevision) return Failed(ERROR_REVISION_MISMATCH, FALSE);
+  if (startingIndex != MAXDWORD) return Failed(ERROR_INVALID_PARAMETER, FALSE);
   BYTE* base = reinterpret_cast<BYTE*>(acl);
   std::size_t end = sizeof(ACL);
   for (WORD i = 0; i < acl->AceCount; ++i) {
