@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ShownMessage& message = machine.Messages[0];
     FUZZ_CHECK(message.Owner == nullptr);
     FUZZ_CHECK(message.Text == "Fehler beim Decodieren!");
-    FUZZ_CHECK(message.Caption == expected.FailedPath);
+    FUZZ_CHECK(message.Caption == AnsiAsShown(expected.FailedPath));
     FUZZ_CHECK(message.Type == 0 && message.Language == 0);
   }
   FUZZ_CHECK(std::string(InstallerPath.c_str()) == std::string(STAGING) + "INSTALL.EXE");

@@ -39,7 +39,7 @@ class SteeredExtract : public Extract {
     const ShownMessage& m = Standin().Messages[0];
     EXPECT_EQ(m.Owner, nullptr);
     EXPECT_EQ(m.Text, ERROR_TEXT);
-    EXPECT_EQ(m.Caption, caption);
+    EXPECT_EQ(m.Caption, AnsiAsShown(caption));
     EXPECT_EQ(m.Type, 0u);
     EXPECT_EQ(m.Language, 0);
   }
